@@ -1,0 +1,94 @@
+// Test toolkit: run programs with chosen arguments, environment and standard streams.
+#include "support/process.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <stdexcept>
+
+#include "support/files.h"
+
+namespace {
+
+[[noreturn]] void execChild(const ProcessCall& call, const std::string& outPath)
+{
+    int in = ::open(call.stdinPath.c_str(), O_RDONLY);
+    int out = ::open(outPath.c_str(), O_WRONLY | O_TRUNC | O_CREAT, 0600);
+    if (in < 0 || out < 0)
+        _exit(127);
+    dup2(in, 0);
+    dup2(out, 1);
+    if (call.ppd)
+        setenv("PPD", call.ppd->c_str(), 1);
+    else
+        unsetenv("PPD");
+    std::vector<char*> argv;
+    for (const std::string& a : call.argv)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+}
+
+}  // namespace
+
+ProcessResult runProcess(const ProcessCall& call)
+{
+    TempFile captured;
+    const std::string& outPath = call.stdoutPath.empty() ? captured.path() : call.stdoutPath;
+    fflush(nullptr);
+    pid_t pid = fork();
+    if (pid < 0)
+        throw std::runtime_error("fork failed");
+    if (pid == 0)
+        execChild(call, outPath);
+    int wstatus = 0;
+    while (waitpid(pid, &wstatus, 0) < 0) {
+    }
+    ProcessResult result;
+    result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+    if (call.stdoutPath.empty())
+        result.out = captured.read();
+    return result;
+}
+
+std::string filterPath()
+{
+    return KORVI_FILTER_PATH;
+}
+
+std::vector<std::string> filterArgs(const std::string& options)
+{
+    return {filterPath(), "42", "tester", "test job", "1", options};
+}
+
+ProcessResult runFilter(const std::vector<uint8_t>& raster, const std::string& ppdPath,
+                        const std::string& options)
+{
+    TempFile input;
+    input.write(raster);
+    ProcessCall call;
+    call.argv = filterArgs(options);
+    call.ppd = ppdPath;
+    call.stdinPath = input.path();
+    return runProcess(call);
+}
+
+std::vector<uint8_t> captureStdout(const std::function<void()>& fn)
+{
+    TempFile captured;
+    fflush(stdout);
+    int saved = dup(1);
+    int fd = ::open(captured.path().c_str(), O_WRONLY | O_TRUNC);
+    dup2(fd, 1);
+    ::close(fd);
+    fn();
+    fflush(stdout);
+    clearerr(stdout);
+    dup2(saved, 1);
+    ::close(saved);
+    return captured.read();
+}
