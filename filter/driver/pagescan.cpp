@@ -1,14 +1,84 @@
-// Page scan: reads one page's raster lines. Lines are read and dropped for now so that the
-// next page header is found.
+// Page scan. Each line is read into szRasterBuf behind gMarginLeft white bytes. Blank lines only
+// count up gFeed; they become blank-line commands when a non-blank line follows, so white at the
+// bottom of a page costs nothing. The top margin starts the page as pending blank lines.
 #include "driver/pagescan.h"
 
-#include <vector>
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "jobstate.h"
+#include "output/commands.h"
+#include "output/encoder.h"
+#include "output/output.h"
+
+namespace {
+
+// Allocates both page buffers white. Sizes are computed in 64 bits, so no header can wrap them.
+bool allocatePageBuffers(const cups_page_header2_t& header)
+{
+    uint64_t rasterSize = uint64_t(header.cupsBytesPerLine) + gMarginLeft + 1;
+    if (rasterSize > kMaxLineBufferBytes)
+        return false;
+    szRasterBuf = static_cast<unsigned char*>(malloc(rasterSize));
+    szCompressBuf = static_cast<unsigned char*>(malloc(rasterSize * 2));
+    if (!szRasterBuf || !szCompressBuf)
+        return false;
+    memset(szRasterBuf, 0xFF, rasterSize);
+    memset(szCompressBuf, 0xFF, rasterSize * 2);
+    return true;
+}
+
+// A line is blank when every byte is white. With a partial last byte (widthBits != 0) that byte
+// must hold white pixels and zero bits beyond the line's width; a last byte with those bits set
+// is not blank and goes out as a (possibly empty) frame.
+bool isBlankLine(const unsigned char* line, size_t length, unsigned widthBits)
+{
+    if (length == 0)
+        return true;
+    if (line[0] != 0xFF)
+        return false;
+    if (widthBits == 0)
+        return length <= 1 || memcmp(line, line + 1, length - 1) == 0;
+    const unsigned char lastByte = static_cast<unsigned char>((0xFF << (8 - widthBits)) & 0xFF);
+    return (length <= 2 || memcmp(line, line + 1, length - 2) == 0) && line[length - 1] == lastByte;
+}
+
+// Bytes of a line that are sent: the margin and the bytes that hold the line's pixels, but never
+// more than the line buffer holds (a header may claim fewer bytes per line than its width needs).
+uint32_t sentLineLength(const cups_page_header2_t& header)
+{
+    uint64_t pixelBytes = (uint64_t(header.cupsWidth) + 7) >> 3;
+    return static_cast<uint32_t>(std::min<uint64_t>(pixelBytes, header.cupsBytesPerLine) + gMarginLeft);
+}
+
+}  // namespace
+
+int SendOneLineData(const cups_page_header2_t& header)
+{
+    for (; gFeed != 0; --gFeed)
+        putCharArray(szBlankLineCmd, sizeof szBlankLineCmd);
+    return CompressDataAndSend(szRasterBuf, sentLineLength(header), 3);
+}
 
 bool ScanPage(cups_raster_t* raster, const cups_page_header2_t& header)
 {
-    std::vector<unsigned char> line(header.cupsBytesPerLine);
-    for (unsigned y = 0; y < header.cupsHeight; ++y)
-        if (cupsRasterReadPixels(raster, line.data(), header.cupsBytesPerLine) == 0)
+    if (!allocatePageBuffers(header))
+        return false;
+    gFeed = gMarginTop;
+
+    unsigned char* const pixels = szRasterBuf + gMarginLeft;
+    const size_t length = size_t(header.cupsBytesPerLine) + gMarginLeft;
+    const unsigned widthBits = header.cupsWidth % 8;
+    // A header with no bytes per line has nothing to read: the first read returns 0 and the page
+    // ends empty, as a short page does.
+    for (uint32_t y = 0; y < header.cupsHeight; ++y) {
+        if (cupsRasterReadPixels(raster, pixels, header.cupsBytesPerLine) == 0)
             break;
+        if (isBlankLine(szRasterBuf, length, widthBits))
+            ++gFeed;
+        else
+            SendOneLineData(header);
+    }
     return true;
 }

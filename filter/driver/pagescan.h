@@ -1,8 +1,19 @@
-// Page scan: reads one page's raster lines and sends them to the printer.
+// Page scan: reads one page's raster lines, folds blank lines into pending blank-line commands
+// and sends every other line as an encoded frame.
 #pragma once
 
 #include <cups/raster.h>
 
-// Scans the current page. Returns false when the page could not be printed at all and the job
-// must stop (its buffers could not be allocated); the page is still closed by PageFinish.
+#include <cstdint>
+
+// The largest line buffer a page may have. Real pages need a few kilobytes; a header asking for
+// more is treated as a page whose buffers cannot be allocated.
+constexpr uint64_t kMaxLineBufferBytes = uint64_t(1) << 20;
+
+// Scans the current page: allocates its buffers, reads its lines and sends them. Returns false
+// when the page's buffers could not be allocated: nothing of the page was sent and the job must
+// stop. PageFinish closes the page and frees the buffers either way.
 bool ScanPage(cups_raster_t* raster, const cups_page_header2_t& header);
+
+// Sends the pending blank lines, then the line in szRasterBuf as one frame.
+int SendOneLineData(const cups_page_header2_t& header);
