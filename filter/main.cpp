@@ -16,6 +16,7 @@
 #include "driver/job.h"
 #include "driver/pagescan.h"
 #include "jobstate.h"
+#include "settings/settings.h"
 
 int main(int argc, char* argv[])
 {
@@ -48,6 +49,10 @@ int main(int argc, char* argv[])
     gPage = 0;
     bool jobBroken = false;
     while (!jobBroken && cupsRasterReadHeader2(raster, &header)) {
+        if (gPage == 0) {
+            parsePrinterSettings(ppd, argv[5], header);
+            sendSettingsToPrinter();
+        }
         ++gPage;
         PageSetup();
         jobBroken = !ScanPage(raster, header);

@@ -101,8 +101,8 @@ TEST(FilterJob, EveryPageIsOpenedAndClosedOnce)
     const RasterPage page = whitePage(makeHeader(64, 4));
     ProcessResult one = runFilter(writeRaster({page}), ppd.path());
     EXPECT_EQ(one.status, 0);
-    EXPECT_EQ(one.out, cat({kInit, kStartPage, kEndPage}));
+    EXPECT_EQ(one.out, cat({kInit, defaultA4Settings(), kStartPage, kEndPage}));
     ProcessResult two = runFilter(writeRaster({page, page}), ppd.path());
     EXPECT_EQ(two.status, 0);
-    EXPECT_EQ(two.out, cat({kInit, kStartPage, kEndPage, kStartPage, kEndPage}));
+    EXPECT_EQ(two.out, cat({kInit, defaultA4Settings(), kStartPage, kEndPage, kStartPage, kEndPage}));
 }

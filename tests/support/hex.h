@@ -23,3 +23,17 @@ inline std::vector<uint8_t> rep(uint8_t byte, size_t n)
 {
     return std::vector<uint8_t>(n, byte);
 }
+
+// {0x1B, 0x2A} -> "1B 2A", for readable failure messages.
+inline std::string toHex(const std::vector<uint8_t>& bytes)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    std::string text;
+    for (uint8_t b : bytes) {
+        if (!text.empty())
+            text += ' ';
+        text += digits[b >> 4];
+        text += digits[b & 15];
+    }
+    return text;
+}

@@ -11,7 +11,9 @@ using Bytes = std::vector<uint8_t>;
 
 struct RasterPage {
     cups_page_header2_t header;
-    std::vector<Bytes> lines;  // fewer lines than cupsHeight leave the stream short
+    // Fewer lines than cupsHeight leave the stream short; write such pages with CUPS_RASTER_WRITE,
+    // since the compressing writers hold back lines until they can compare the next one.
+    std::vector<Bytes> lines;
 };
 
 // A 1-bit, set-bit-white page header at 600 dpi; bytesPerLine 0 means (width + 7) / 8.

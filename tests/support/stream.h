@@ -1,6 +1,7 @@
 // Test toolkit: the printer commands written out by hand, to build expected streams.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 #include <vector>
@@ -38,3 +39,10 @@ inline Bytes frame(const Bytes& payload)
     f.insert(f.end(), payload.begin(), payload.end());
     return f;
 }
+
+// The 43-byte settings block for the given setting bytes, paper in dots and copy count.
+Bytes settingsBlock(uint8_t weightByte, uint8_t densityByte, uint16_t paperWidth, uint16_t paperHeight,
+                    uint16_t copies = 1);
+
+// The settings block the filter sends for the plain test PPD and an A4 page of one copy.
+Bytes defaultA4Settings();

@@ -1,0 +1,52 @@
+// Paper size in printer dots and the margins that place the raster on the paper.
+#include "settings/papersize.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "jobstate.h"
+
+namespace {
+
+struct KnownPaper {
+    unsigned widthPt, lengthPt;
+    PaperDots dots;
+};
+
+// The printer's own figures for these sizes differ from the plain conversion (A4 is 4960 dots
+// wide, not 4958), so they are matched on the page size in points first.
+const KnownPaper kKnownPapers[] = {
+    {595, 842, {4960, 7016}},  // A4 portrait
+    {595, 420, {4958, 3512}},  // A5 landscape
+    {420, 595, {3512, 4958}},  // A5 portrait
+    {498, 708, {4176, 5908}},  // B5 portrait
+};
+
+}  // namespace
+
+uint32_t pointsToDots(float points)
+{
+    float dots = points * 600.0f / 72.0f;
+    if (std::isnan(dots) || dots <= 0.0f)
+        return 0;
+    if (dots >= 4294967296.0f)
+        return UINT32_MAX;
+    return static_cast<uint32_t>(dots);
+}
+
+PaperDots paperSizeInDots(const cups_page_header2_t& header)
+{
+    PaperDots paper{pointsToDots(header.cupsPageSize[0]), pointsToDots(header.cupsPageSize[1])};
+    for (const KnownPaper& known : kKnownPapers)
+        if (header.PageSize[0] == known.widthPt && header.PageSize[1] == known.lengthPt)
+            paper = known.dots;
+    // Margins derive from the paper too: an absurd paper size must not become megabytes of
+    // margin per line or millions of blank lines per page.
+    return PaperDots{std::min(paper.width, kMaxPaperDots), std::min(paper.height, kMaxPaperDots)};
+}
+
+void setPageMargins(const cups_page_header2_t& header, PaperDots paper)
+{
+    gMarginLeft = header.cupsWidth < paper.width ? (paper.width - header.cupsWidth) >> 4 : 0;
+    gMarginTop = header.cupsHeight < paper.height ? ((paper.height - header.cupsHeight) >> 3) * 3 : 0;
+}

@@ -1,0 +1,100 @@
+// Job settings: PPD and job options, copies and paper size, and the settings block.
+#include "settings/settings.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "output/commands.h"
+#include "output/crc16.h"
+#include "output/output.h"
+#include "settings/papersize.h"
+
+// The PPD API is deprecated upstream, but it is what CUPS drivers read their options with.
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+
+namespace {
+
+const int32_t gPrintDensityDefVar = 2;
+const int32_t gPaperWeightDefVar = 1;
+
+int32_t choiceValue(const ppd_choice_t* choice)
+{
+    return static_cast<int32_t>(strtol(choice->choice, nullptr, 10));
+}
+
+// A setting byte is 0x10 plus the value, kept to 8 bits (computed unsigned: no overflow).
+unsigned char settingByte(int32_t value)
+{
+    return static_cast<unsigned char>((static_cast<uint32_t>(value) + 0x10) & 0xFF);
+}
+
+void markJobOptions(ppd_file_t* ppd, const char* options)
+{
+    cups_option_t* parsed = nullptr;
+    int count = cupsParseOptions(options, 0, &parsed);
+    if (count != 0 && parsed)
+        cupsMarkOptions(ppd, count, parsed);
+    cupsFreeOptions(count, parsed);
+}
+
+// Copies: the low 16 bits of NumCopies; 0 or a negative 16-bit count means one copy.
+void setCopies(unsigned numCopies)
+{
+    uint16_t count = static_cast<uint16_t>(numCopies & 0xFFFF);
+    if (static_cast<int16_t>(count) <= 0)
+        count = 1;
+    szPrintNumCopiesCmd[3] = static_cast<unsigned char>(count & 0xFF);
+    szPrintNumCopiesCmd[4] = static_cast<unsigned char>(count >> 8);
+    uint16_t crc = cyg_crc16(szPrintNumCopiesCmd, 5);
+    szPrintNumCopiesCmd[5] = static_cast<unsigned char>(crc & 0xFF);
+    szPrintNumCopiesCmd[6] = static_cast<unsigned char>(crc >> 8);
+}
+
+void setPaperSize(PaperDots paper)
+{
+    szPaperSizeSelfdefCmd[2] = static_cast<unsigned char>(paper.width & 0xFF);
+    szPaperSizeSelfdefCmd[3] = static_cast<unsigned char>((paper.width >> 8) & 0xFF);
+    szPaperSizeSelfdefCmd[6] = static_cast<unsigned char>(paper.height & 0xFF);
+    szPaperSizeSelfdefCmd[7] = static_cast<unsigned char>((paper.height >> 8) & 0xFF);
+}
+
+}  // namespace
+
+int32_t getSettingsChoice(const char* keyword, ppd_file_t* ppd)
+{
+    if (ppd_choice_t* marked = ppdFindMarkedChoice(ppd, keyword))
+        return choiceValue(marked);
+    ppd_option_t* option = ppdFindOption(ppd, keyword);
+    if (!option)
+        return -1;
+    ppd_choice_t* byDefault = ppdFindChoice(option, option->defchoice);
+    return byDefault ? choiceValue(byDefault) : -1;
+}
+
+void parsePrinterSettings(ppd_file_t* ppd, const char* options, const cups_page_header2_t& header)
+{
+    ppdMarkDefaults(ppd);
+    markJobOptions(ppd, options);
+
+    int32_t density = getSettingsChoice("PrintDensity", ppd);
+    szDarknessCmd[4] = settingByte(density == -1 ? gPrintDensityDefVar : density);
+    int32_t weight = getSettingsChoice("PaperWeight", ppd);
+    szPaperWeightCmd[4] = settingByte(weight == -1 ? gPaperWeightDefVar : weight);
+
+    setCopies(header.NumCopies);
+    PaperDots paper = paperSizeInDots(header);
+    setPaperSize(paper);
+    setPageMargins(header, paper);
+}
+
+void sendSettingsToPrinter()
+{
+    putCharArray(szPaperWeightCmd, sizeof szPaperWeightCmd);
+    putCharArray(szDarknessCmd, sizeof szDarknessCmd);
+    putCharArray(szRenderTypeCmd, sizeof szRenderTypeCmd);
+    putCharArray(szInputBinCmd, sizeof szInputBinCmd);
+    putCharArray(szPaperSizeSelfdefCmd, sizeof szPaperSizeSelfdefCmd);
+    putCharArray(szResolutionCmd, sizeof szResolutionCmd);
+    putCharArray(szPrintNumCopiesCmd, sizeof szPrintNumCopiesCmd);
+    fflush(stdout);
+}
