@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(
-  cmake g++ make libcups2-dev libgtest-dev libbenchmark-dev
+  cmake g++ make libcups2-dev libgtest-dev libbenchmark-dev libpng-dev
   cups cups-client cups-bsd cups-filters cups-ppdc ghostscript netpbm
 )
 missing=()

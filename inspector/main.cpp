@@ -1,0 +1,112 @@
+// korvidecode: reads a Korvi printer stream (what rastertokorvilaserprinter sends), checks it
+// strictly, prints a listing and writes each page as an image of the paper as printed.
+//
+// Usage: korvidecode [--verbose] [--images PREFIX] [--format pbm|png] [FILE]
+// Reads standard input without FILE. Images are PREFIX-N.pbm or PREFIX-N.png, one per page.
+// Exit status: 0 well-formed stream, 1 malformed stream (the listing says where), 2 usage or I/O.
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "listing.h"
+#include "pageimage.h"
+#include "stream.h"
+
+namespace {
+
+struct Args {
+    bool verbose = false;
+    std::string imagePrefix;
+    std::string format = "pbm";
+    std::string input;
+};
+
+int usage()
+{
+    fprintf(stderr, "usage: korvidecode [--verbose] [--images PREFIX] [--format pbm|png] [FILE]\n");
+    return 2;
+}
+
+bool parseArgs(int argc, char* argv[], Args& a)
+{
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg == "--verbose" || arg == "-v")
+            a.verbose = true;
+        else if (arg == "--images" && i + 1 < argc)
+            a.imagePrefix = argv[++i];
+        else if (arg == "--format" && i + 1 < argc)
+            a.format = argv[++i];
+        else if (!arg.empty() && arg[0] == '-' && arg != "-")
+            return false;
+        else if (a.input.empty())
+            a.input = arg;
+        else
+            return false;
+    }
+    return a.format == "pbm" || a.format == "png";
+}
+
+bool readInput(const std::string& path, std::vector<uint8_t>& data)
+{
+    if (path.empty() || path == "-") {
+        data.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+        return !std::cin.bad();
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+bool writeImages(const Stream& stream, const Args& a)
+{
+    bool ok = true;
+    const StreamSettings none;
+    const StreamSettings& s = stream.settings ? *stream.settings : none;
+    for (size_t i = 0; i < stream.pages.size(); ++i) {
+        std::string path = a.imagePrefix + "-" + std::to_string(i + 1) + "." + a.format;
+        PageImage image;
+        if (!renderPage(stream.pages[i], s.paperWidth, s.paperHeight, image)) {
+            printf("Page %zu: image too large to draw, not written\n", i + 1);
+            continue;
+        }
+        bool written = a.format == "png" ? writePng(image, path) : writePbm(image, path);
+        printf("Page %zu image: %s (%u x %u dots%s)\n", i + 1, path.c_str(), image.width, image.height,
+               image.largerThanPaper ? ", larger than the paper: shown whole" : "");
+        if (!written) {
+            fprintf(stderr, "korvidecode: cannot write %s\n", path.c_str());
+            ok = false;
+        }
+    }
+    return ok;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    Args args;
+    if (!parseArgs(argc, argv, args))
+        return usage();
+    std::vector<uint8_t> data;
+    if (!readInput(args.input, data)) {
+        fprintf(stderr, "korvidecode: cannot read %s\n", args.input.empty() ? "standard input" : args.input.c_str());
+        return 2;
+    }
+    Stream stream;
+    ParseOptions options;
+    options.keepCommands = args.verbose;
+    options.keepLines = !args.imagePrefix.empty();
+    bool wellFormed = parseStream(data.data(), data.size(), stream, options);
+    printListing(stream, args.input.empty() ? "(standard input)" : args.input, args.verbose, stdout);
+    bool imagesOk = args.imagePrefix.empty() || writeImages(stream, args);
+    if (!imagesOk)
+        return 2;
+    return wellFormed ? 0 : 1;
+}
