@@ -1,0 +1,126 @@
+#!/usr/bin/env bash
+# End to end through a real CUPS scheduler: a private cupsd (own directories, a loopback port,
+# FileDevice Yes), queues added with lpadmin from the driver's PPD and file: device URIs, jobs
+# printed with lp, each output checked with the stream inspector and its pages counted in
+# page_log. The scheduler is stopped by its process id when the test ends, however it ends.
+# Usage: cupsd_test.sh FILTER KORVIDECODE PPD PDF PS
+set -euo pipefail
+filter=$1 decode=$2 ppd=$3 pdf=$4 ps=$5
+
+work=$(mktemp -d /tmp/korvi-cupsd-XXXXXX)
+cupsd_pid=
+cleanup() {
+  if [ -n "$cupsd_pid" ]; then
+    kill "$cupsd_pid" 2>/dev/null || true
+    for _ in $(seq 50); do kill -0 "$cupsd_pid" 2>/dev/null || break; sleep 0.1; done
+    kill -9 "$cupsd_pid" 2>/dev/null || true
+  fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+  echo "FAIL: $*"
+  echo "--- error_log (errors) ---"; grep -E '^E ' "$work/log/error_log" 2>/dev/null | tail -20 || true
+  exit 1
+}
+
+# A free loopback port.
+port=$((20000 + $$ % 20000))
+while (echo >"/dev/tcp/127.0.0.1/$port") 2>/dev/null; do port=$((port + 1)); done
+host=127.0.0.1:$port
+
+mkdir -p "$work"/{conf,spool,cache,state,tmp,log,out}
+"$(dirname "$0")/../../scripts/serverbin.sh" "$work" "$filter"
+chmod 0755 "$work" "$work"/*
+chmod 1777 "$work/out" "$work/tmp"
+
+cat >"$work/conf/cupsd.conf" <<CONF
+Listen $host
+LogLevel info
+WebInterface No
+Browsing No
+DefaultAuthType None
+<Location />
+  Order allow,deny
+  Allow all
+</Location>
+<Location /admin>
+  Order allow,deny
+  Allow all
+</Location>
+<Policy default>
+  <Limit All>
+    Order deny,allow
+  </Limit>
+</Policy>
+CONF
+cat >"$work/conf/cups-files.conf" <<CONF
+ServerRoot $work/conf
+ServerBin $work/serverbin
+DataDir $(cups-config --datadir)
+RequestRoot $work/spool
+CacheDir $work/cache
+StateDir $work/state
+TempDir $work/tmp
+ErrorLog $work/log/error_log
+AccessLog $work/log/access_log
+PageLog $work/log/page_log
+FileDevice Yes
+CONF
+
+cupsd -f -c "$work/conf/cupsd.conf" -s "$work/conf/cups-files.conf" &
+cupsd_pid=$!
+for _ in $(seq 100); do
+  lpstat -h "$host" -r 2>/dev/null | grep -q "is running" && break
+  kill -0 "$cupsd_pid" 2>/dev/null || fail "cupsd exited at start"
+  sleep 0.2
+done
+lpstat -h "$host" -r | grep -q "is running" || fail "cupsd did not start"
+
+# Queues as the README adds them: page logging on, so every page is counted in page_log.
+for q in plain options postscript; do
+  lpadmin -h "$host" -p "korvi-$q" -E -v "file://$work/out/$q.prn" -P "$ppd" -o page-logging-default=on \
+    2>/dev/null || fail "lpadmin korvi-$q"
+done
+
+# Several jobs at once, with and without options.
+job_id() { sed -n 's/^request id is \([^ ]*\) .*/\1/p'; }
+plain=$(lp -h "$host" -d korvi-plain "$pdf" | job_id)
+options=$(lp -h "$host" -d korvi-options -n 2 -o PrintDensity=0 -o PaperWeight=2 "$pdf" | job_id)
+postscript=$(lp -h "$host" -d korvi-postscript -t "PostScript sample" "$ps" | job_id)
+[ -n "$plain" ] && [ -n "$options" ] && [ -n "$postscript" ] || fail "lp did not queue the jobs"
+
+for _ in $(seq 600); do
+  [ -z "$(lpstat -h "$host" -o 2>/dev/null)" ] && break
+  sleep 0.2
+done
+[ -z "$(lpstat -h "$host" -o)" ] || fail "jobs still pending: $(lpstat -h "$host" -o)"
+completed=$(lpstat -h "$host" -W completed -o)
+for j in "$plain" "$options" "$postscript"; do
+  grep -q "^$j " <<<"$completed" || fail "job $j did not complete"
+done
+for q in plain options postscript; do
+  lpstat -h "$host" -p "korvi-$q" | grep -q "enabled" || fail "queue korvi-$q was stopped: $(lpstat -h "$host" -p "korvi-$q")"
+done
+
+check() {  # check QUEUE TEXT...
+  local q=$1; shift
+  "$decode" "$work/out/$q.prn" >"$work/$q.txt" || { cat "$work/$q.txt"; fail "$q: stream not well-formed"; }
+  for text in "$@"; do
+    grep -qF -- "$text" "$work/$q.txt" || { cat "$work/$q.txt"; fail "$q: expected '$text'"; }
+  done
+}
+check plain "Pages: 3" "print density  2 (byte 0x12)" "copies         1 (CRC 0x2549, correct)"
+check options "Pages: 3" "print density  0 (byte 0x10)" "paper weight   2 (byte 0x12)" \
+  "copies         2 (CRC 0x701A, correct)"
+check postscript "Pages: 1" "paper size     4960 x 7016 dots"
+cat "$work/plain.txt"
+
+# page_log: one "total N" line per job, N the pages printed (times the copies).
+cat "$work/log/page_log"
+pages_logged() { awk -v id="${1##*-}" '$3 == id && $6 == "total" { print $7 }' "$work/log/page_log"; }
+[ "$(pages_logged "$plain")" = 3 ] || fail "page_log: job $plain logged '$(pages_logged "$plain")' pages, expected 3"
+[ "$(pages_logged "$options")" = 6 ] || fail "page_log: job $options logged '$(pages_logged "$options")' pages, expected 6"
+[ "$(pages_logged "$postscript")" = 1 ] || fail "page_log: job $postscript logged '$(pages_logged "$postscript")' pages, expected 1"
+
+echo "PASS: cupsd print path"
