@@ -124,6 +124,7 @@ TEST(Settings, PaperSizeInDots)
         {"Letter by formula", 612, 792, 612, 792, 5100, 6600},
         {"fractional by formula", 612, 792, 612.5f, 792.25f, 5104, 6602},
         {"negative and NaN", 1, 1, -5.0f, nan, 0, 0},
+        {"no cupsPageSize (PWG raster)", 612, 1008, 0.0f, 0.0f, 5100, 8400},
         {"huge and infinite capped", 1, 1, 1e12f, inf, kMaxPaperDots, kMaxPaperDots},
         {"just over 16 bits capped", 1, 1, 7864.32f, 100.0f, kMaxPaperDots, 833},
     };

@@ -22,6 +22,13 @@ const KnownPaper kKnownPapers[] = {
     {498, 708, {4176, 5908}},  // B5 portrait
 };
 
+// PWG raster (version 3) has no cupsPageSize: libcups gives 0 there, and the whole-point
+// PageSize is then the page's size.
+float pagePoints(const cups_page_header2_t& header, int axis)
+{
+    return header.cupsPageSize[axis] == 0.0f ? float(header.PageSize[axis]) : header.cupsPageSize[axis];
+}
+
 }  // namespace
 
 uint32_t pointsToDots(float points)
@@ -36,7 +43,7 @@ uint32_t pointsToDots(float points)
 
 PaperDots paperSizeInDots(const cups_page_header2_t& header)
 {
-    PaperDots paper{pointsToDots(header.cupsPageSize[0]), pointsToDots(header.cupsPageSize[1])};
+    PaperDots paper{pointsToDots(pagePoints(header, 0)), pointsToDots(pagePoints(header, 1))};
     for (const KnownPaper& known : kKnownPapers)
         if (header.PageSize[0] == known.widthPt && header.PageSize[1] == known.lengthPt)
             paper = known.dots;

@@ -18,7 +18,8 @@ struct PaperDots {
 uint32_t pointsToDots(float points);
 
 // The paper of the page in dots: the printer's own figures for its known sizes, else the
-// conversion of cupsPageSize; each dimension capped at kMaxPaperDots.
+// conversion of cupsPageSize (of PageSize where cupsPageSize is 0, as in PWG raster); each
+// dimension capped at kMaxPaperDots.
 PaperDots paperSizeInDots(const cups_page_header2_t& header);
 
 // Sets gMarginLeft (bytes) to centre the raster across the paper and gMarginTop (lines) to put
