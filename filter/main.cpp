@@ -6,21 +6,21 @@
 // page was printed and the output was written whole, 1 otherwise. The filter writes no messages.
 #include <cups/ppd.h>  // the PPD API is deprecated upstream but is what CUPS drivers use
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-#include <cups/raster.h>
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
 #include "driver/job.h"
-#include "driver/pagescan.h"
-#include "jobstate.h"
-#include "settings/settings.h"
 
 int main(int argc, char* argv[])
 {
     setbuf(stderr, nullptr);
+    // A backend that goes away must not kill the filter: the write fails, and the job's exit
+    // status says so.
+    signal(SIGPIPE, SIG_IGN);
 
     if (argc != 6 && argc != 7)
         return 1;
@@ -37,33 +37,15 @@ int main(int argc, char* argv[])
     const char* ppdPath = getenv("PPD");
     ppd_file_t* ppd = ppdPath ? ppdOpenFile(ppdPath) : nullptr;
     if (!ppd) {
-        if (fd != 0)
+        if (argc == 7)
             close(fd);
         return 1;
     }
 
-    cups_raster_t* raster = cupsRasterOpen(fd, CUPS_RASTER_READ);
-    cups_page_header2_t header;
-
-    JobSetup();
-    gPage = 0;
-    bool jobBroken = false;
-    while (!jobBroken && cupsRasterReadHeader2(raster, &header)) {
-        if (gPage == 0) {
-            parsePrinterSettings(ppd, argv[5], header);
-            sendSettingsToPrinter();
-        }
-        ++gPage;
-        PageSetup();
-        jobBroken = !ScanPage(raster, header);
-        PageFinish();
-    }
-    bool outputLost = JobFinish() != 0;
+    int status = PrintJob(fd, ppd, argv[5]);
 
     ppdClose(ppd);
-    cupsRasterClose(raster);
-    if (fd != 0)
+    if (argc == 7)
         close(fd);
-
-    return (gPage > 0 && !jobBroken && !outputLost) ? 0 : 1;
+    return status;
 }

@@ -1,13 +1,17 @@
-// Job and page hooks. Page start, page end and the init command are not flushed by themselves;
-// they leave with the next line frame, the settings block or the job's final flush.
+// The job's page cycle and its hooks. Page start, page end and the init command are not flushed
+// by themselves; they leave with the next line frame, the settings block or the final flush.
 #include "driver/job.h"
+
+#include <cups/raster.h>
 
 #include <cstdio>
 #include <cstdlib>
 
+#include "driver/pagescan.h"
 #include "jobstate.h"
 #include "output/commands.h"
 #include "output/output.h"
+#include "settings/settings.h"
 
 void JobSetup()
 {
@@ -37,4 +41,28 @@ int JobFinish()
 {
     int flushed = fflush(stdout);
     return flushed != 0 || ferror(stdout) != 0;
+}
+
+int PrintJob(int fd, ppd_file_t* ppd, const char* options)
+{
+    cups_raster_t* raster = cupsRasterOpen(fd, CUPS_RASTER_READ);
+    cups_page_header2_t header;
+
+    JobSetup();
+    gPage = 0;
+    bool pageFailed = false;
+    while (!pageFailed && cupsRasterReadHeader2(raster, &header)) {
+        // Settings come from the first page alone and hold for the whole job.
+        if (gPage == 0) {
+            parsePrinterSettings(ppd, options, header);
+            sendSettingsToPrinter();
+        }
+        ++gPage;
+        PageSetup();
+        pageFailed = !ScanPage(raster, header);
+        PageFinish();
+    }
+    bool outputLost = JobFinish() != 0;
+    cupsRasterClose(raster);
+    return (gPage > 0 && !pageFailed && !outputLost) ? 0 : 1;
 }

@@ -1,7 +1,14 @@
-// Job and page hooks: the commands that open and close a job and each of its pages.
+// The job: its page cycle, and the hooks that open and close the job and each of its pages.
 #pragma once
+
+#include <cups/ppd.h>
 
 void JobSetup();
 void PageSetup();
 void PageFinish();
 int JobFinish();
+
+// Prints the job read from the raster stream on fd: init command, the settings block before the
+// first page, then every page. Returns the exit status: 0 when at least one page was printed
+// and all output was written, else 1.
+int PrintJob(int fd, ppd_file_t* ppd, const char* options);

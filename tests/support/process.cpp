@@ -2,9 +2,11 @@
 #include "support/process.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
@@ -13,14 +15,17 @@
 
 namespace {
 
-[[noreturn]] void execChild(const ProcessCall& call, const std::string& outPath)
+[[noreturn]] void execChild(const ProcessCall& call, const std::string& outPath, int pipeOut)
 {
     int in = ::open(call.stdinPath.c_str(), O_RDONLY);
-    int out = ::open(outPath.c_str(), O_WRONLY | O_TRUNC | O_CREAT, 0600);
+    int out = pipeOut >= 0 ? pipeOut : ::open(outPath.c_str(), O_WRONLY | O_TRUNC | O_CREAT, 0600);
     if (in < 0 || out < 0)
         _exit(127);
     dup2(in, 0);
     dup2(out, 1);
+    if (call.closeStdout)
+        ::close(1);
+    signal(SIGPIPE, SIG_DFL);
     if (call.ppd)
         setenv("PPD", call.ppd->c_str(), 1);
     else
@@ -39,18 +44,37 @@ ProcessResult runProcess(const ProcessCall& call)
 {
     TempFile captured;
     const std::string& outPath = call.stdoutPath.empty() ? captured.path() : call.stdoutPath;
+    int fds[2] = {-1, -1};
+    if (call.hangUpAfter > 0 && pipe(fds) != 0)
+        throw std::runtime_error("pipe failed");
     fflush(nullptr);
     pid_t pid = fork();
     if (pid < 0)
         throw std::runtime_error("fork failed");
-    if (pid == 0)
-        execChild(call, outPath);
+    if (pid == 0) {
+        if (fds[0] >= 0)
+            ::close(fds[0]);
+        execChild(call, outPath, fds[1]);
+    }
+    if (fds[0] >= 0) {
+        ::close(fds[1]);
+        std::vector<char> chunk(4096);
+        for (size_t got = 0; got < call.hangUpAfter;) {
+            ssize_t n = ::read(fds[0], chunk.data(), chunk.size());
+            if (n <= 0)
+                break;
+            got += size_t(n);
+        }
+        ::close(fds[0]);
+    }
     int wstatus = 0;
-    while (waitpid(pid, &wstatus, 0) < 0) {
+    struct rusage usage {};
+    while (wait4(pid, &wstatus, 0, &usage) < 0) {
     }
     ProcessResult result;
+    result.maxRssKb = usage.ru_maxrss;
     result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
-    if (call.stdoutPath.empty())
+    if (call.stdoutPath.empty() && call.hangUpAfter == 0)
         result.out = captured.read();
     return result;
 }

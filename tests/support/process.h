@@ -10,7 +10,8 @@
 
 struct ProcessResult {
     int status = -1;            // exit status, or 128 + signal number when killed by a signal
-    std::vector<uint8_t> out;   // standard output (empty when it went to a given path)
+    std::vector<uint8_t> out;   // standard output (empty when it went elsewhere)
+    long maxRssKb = 0;          // peak resident memory of the process
 };
 
 struct ProcessCall {
@@ -18,6 +19,8 @@ struct ProcessCall {
     std::optional<std::string> ppd;     // value of PPD; unset when empty
     std::string stdinPath = "/dev/null";
     std::string stdoutPath;             // empty: captured into ProcessResult::out
+    bool closeStdout = false;           // start with standard output closed
+    size_t hangUpAfter = 0;             // > 0: stdout is a pipe whose reader leaves after this many bytes
 };
 
 ProcessResult runProcess(const ProcessCall& call);
