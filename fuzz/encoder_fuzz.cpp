@@ -1,11 +1,13 @@
 // Fuzz target: the line encoder. Any line must round-trip through the payload decoder to its
-// trimmed self, within the worst-case payload size.
+// trimmed self, within the worst-case payload size, and give the tokens that the plain
+// byte-by-byte rules give.
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
 #include "output/encoder.h"
 #include "payload.h"
+#include "support/reference_encoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -18,6 +20,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!decodePayload(payload.data(), n, line))
         abort();
     if (line.size() != trimmed || (trimmed > 0 && memcmp(line.data(), data, trimmed) != 0))
+        abort();
+    payload.resize(n);
+    if (payload != referencePayload(data, trimmed))
         abort();
     return 0;
 }

@@ -9,6 +9,7 @@
 #include "payload.h"
 #include "support/hex.h"
 #include "support/process.h"
+#include "support/reference_encoder.h"
 #include "support/stream.h"
 
 namespace {
@@ -150,5 +151,7 @@ TEST(Encoder, RoundTripsWithinTheSizeBound)
         if (!threeEqual) {
             ASSERT_EQ(size, maxPayloadSize(t)) << "line of " << t;
         }
+        // The same tokens as the rules give byte by byte, not just any valid encoding.
+        ASSERT_EQ(Bytes(payload.begin(), payload.begin() + long(size)), referencePayload(line.data(), t));
     }
 }
