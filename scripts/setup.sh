@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 packages=(
   cmake g++ make libcups2-dev libgtest-dev libbenchmark-dev libpng-dev
-  cups cups-client cups-bsd cups-filters cups-ppdc ghostscript netpbm
+  cups cups-client cups-bsd cups-filters cups-ppdc ghostscript netpbm valgrind
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -13,6 +13,8 @@
 #include "output/output.h"
 #include "settings/settings.h"
 
+namespace {
+
 void JobSetup()
 {
     putCharArray(szInitCmd, sizeof szInitCmd);
@@ -24,6 +26,16 @@ void PageSetup()
     gFeed = 0;
 }
 
+// Flushes the job out. Returns non-zero when anything written to standard output was lost
+// (closed pipe, full disk), so the caller can report the job as failed.
+int JobFinish()
+{
+    int flushed = fflush(stdout);
+    return flushed != 0 || ferror(stdout) != 0;
+}
+
+}  // namespace
+
 void PageFinish()
 {
     putCharArray(szEndPageCmd, sizeof szEndPageCmd);
@@ -33,14 +45,6 @@ void PageFinish()
         free(szCompressBuf);
     szRasterBuf = nullptr;
     szCompressBuf = nullptr;
-}
-
-// Flushes the job out. Returns non-zero when anything written to standard output was lost
-// (closed pipe, full disk), so the caller can report the job as failed.
-int JobFinish()
-{
-    int flushed = fflush(stdout);
-    return flushed != 0 || ferror(stdout) != 0;
 }
 
 int PrintJob(int fd, ppd_file_t* ppd, const char* options)

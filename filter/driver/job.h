@@ -3,10 +3,8 @@
 
 #include <cups/ppd.h>
 
-void JobSetup();
-void PageSetup();
+// Closes the page: writes the end-page command and frees the page's line buffers.
 void PageFinish();
-int JobFinish();
 
 // Prints the job read from the raster stream on fd: init command, the settings block before the
 // first page, then every page. Returns the exit status: 0 when at least one page was printed

@@ -52,14 +52,15 @@ uint32_t sentLineLength(const cups_page_header2_t& header)
     return static_cast<uint32_t>(std::min<uint64_t>(pixelBytes, header.cupsBytesPerLine) + gMarginLeft);
 }
 
-}  // namespace
-
+// Sends the pending blank lines, then the line in szRasterBuf as one frame.
 int SendOneLineData(const cups_page_header2_t& header)
 {
     for (; gFeed != 0; --gFeed)
         putCharArray(szBlankLineCmd, sizeof szBlankLineCmd);
     return CompressDataAndSend(szRasterBuf, sentLineLength(header), 3);
 }
+
+}  // namespace
 
 bool ScanPage(cups_raster_t* raster, const cups_page_header2_t& header)
 {

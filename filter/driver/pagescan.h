@@ -14,6 +14,3 @@ constexpr uint64_t kMaxLineBufferBytes = uint64_t(1) << 20;
 // when the page's buffers could not be allocated: nothing of the page was sent and the job must
 // stop. PageFinish closes the page and frees the buffers either way.
 bool ScanPage(cups_raster_t* raster, const cups_page_header2_t& header);
-
-// Sends the pending blank lines, then the line in szRasterBuf as one frame.
-int SendOneLineData(const cups_page_header2_t& header);

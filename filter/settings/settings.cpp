@@ -58,8 +58,8 @@ void setPaperSize(PaperDots paper)
     szPaperSizeSelfdefCmd[7] = static_cast<unsigned char>((paper.height >> 8) & 0xFF);
 }
 
-}  // namespace
-
+// Numeric value of the chosen choice of a PPD option (marked, else the PPD's default); -1 when
+// the PPD has no such option or no usable choice. A non-numeric choice keyword gives 0.
 int32_t getSettingsChoice(const char* keyword, ppd_file_t* ppd)
 {
     if (ppd_choice_t* marked = ppdFindMarkedChoice(ppd, keyword))
@@ -70,6 +70,8 @@ int32_t getSettingsChoice(const char* keyword, ppd_file_t* ppd)
     ppd_choice_t* byDefault = ppdFindChoice(option, option->defchoice);
     return byDefault ? choiceValue(byDefault) : -1;
 }
+
+}  // namespace
 
 void parsePrinterSettings(ppd_file_t* ppd, const char* options, const cups_page_header2_t& header)
 {

@@ -7,10 +7,6 @@
 
 #include <cstdint>
 
-// Numeric value of the chosen choice of a PPD option (marked, else the PPD's default); -1 when
-// the PPD has no such option or no usable choice. A non-numeric choice keyword gives 0.
-int32_t getSettingsChoice(const char* keyword, ppd_file_t* ppd);
-
 // Computes the job's settings from the PPD, the job options (argv[5]) and the first page's
 // header: patches the settings commands and sets gMarginLeft and gMarginTop.
 void parsePrinterSettings(ppd_file_t* ppd, const char* options, const cups_page_header2_t& header);
