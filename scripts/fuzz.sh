@@ -2,7 +2,7 @@
 # Builds the libFuzzer targets with clang (ASan and UBSan on) in build-fuzz/ and runs each for the
 # given number of seconds (default 20), from a copy of its seed corpus in fuzz/corpus/. Findings
 # are written to build-fuzz/findings/; any finding fails the run.
-# Usage: scripts/fuzz.sh [SECONDS] [TARGET...]     targets: encoder filter inspector
+# Usage: scripts/fuzz.sh [SECONDS] [TARGET...]     targets: encoder filter decode
 #
 # Memory: the bound that counts is resident memory (-rss_limit_mb). A single allocation may be
 # larger: libcups reserves a line buffer of the header's bytes per line while it reads a compressed
@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-20}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(encoder filter inspector)
+[ ${#targets[@]} -gt 0 ] || targets=(encoder filter decode)
 
 missing=()
 for p in clang libclang-rt-14-dev; do

@@ -17,7 +17,7 @@ cupsfilter -c "$sandbox/cups-files.conf" -p ppd/korvilaser.ppd -m printer/foo -e
   exit 1
 }
 rm -f out/sample-*.png
-build/inspector/korvidecode --images out/sample --format png out/sample.prn
+build/korvidecode/korvidecode --images out/sample --format png out/sample.prn
 echo
 echo "Printer stream: out/sample.prn ($(stat -c %s out/sample.prn) bytes)"
 echo "Page preview:   $(ls out/sample-*.png | tr '\n' ' ')"
