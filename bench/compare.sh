@@ -17,7 +17,7 @@ cd "$(dirname "$0")/.."
 reps=${1:-9}
 
 missing=()
-for p in printer-driver-brlaser time; do
+for p in printer-driver-brlaser time bc; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
