@@ -16,14 +16,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 reps=${1:-9}
 
-missing=()
-for p in printer-driver-brlaser time bc; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+scripts/need.sh printer-driver-brlaser time bc
 scripts/setup.sh >/dev/null
 
 work=$(mktemp -d /tmp/korvi-bench-XXXXXX)

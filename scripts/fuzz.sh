@@ -15,14 +15,7 @@ shift || true
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(encoder filter decode)
 
-missing=()
-for p in clang libclang-rt-14-dev; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+scripts/need.sh clang libclang-rt-14-dev
 scripts/setup.sh >/dev/null   # the other build dependencies
 
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DKORVI_FUZZ=ON -DBUILD_TESTING=OFF -DKORVI_BENCH=OFF \

@@ -4,19 +4,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(
-  cmake g++ make libcups2-dev libgtest-dev libbenchmark-dev libpng-dev
+scripts/need.sh \
+  cmake g++ make libcups2-dev libgtest-dev libbenchmark-dev libpng-dev \
   cups cups-client cups-bsd cups-filters cups-ppdc ghostscript netpbm valgrind
-)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
 
 build=${KORVI_BUILD_DIR:-build}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
