@@ -52,12 +52,12 @@ uint32_t sentLineLength(const cups_page_header2_t& header)
     return static_cast<uint32_t>(std::min<uint64_t>(pixelBytes, header.cupsBytesPerLine) + gMarginLeft);
 }
 
-// Sends the pending blank lines, then the line in szRasterBuf as one frame.
-int SendOneLineData(const cups_page_header2_t& header)
+// Sends the pending blank lines, then the first `length` bytes of szRasterBuf as one frame.
+int SendOneLineData(uint32_t length)
 {
     for (; gFeed != 0; --gFeed)
         putCharArray(szBlankLineCmd, sizeof szBlankLineCmd);
-    return CompressDataAndSend(szRasterBuf, sentLineLength(header), 3);
+    return CompressDataAndSend(szRasterBuf, length, 3);
 }
 
 }  // namespace
@@ -71,6 +71,7 @@ bool ScanPage(cups_raster_t* raster, const cups_page_header2_t& header)
     unsigned char* const pixels = szRasterBuf + gMarginLeft;
     const size_t length = size_t(header.cupsBytesPerLine) + gMarginLeft;
     const unsigned widthBits = header.cupsWidth % 8;
+    const uint32_t sentLength = sentLineLength(header);
     // A header with no bytes per line has nothing to read: the first read returns 0 and the page
     // ends empty, as a short page does.
     for (uint32_t y = 0; y < header.cupsHeight; ++y) {
@@ -79,7 +80,7 @@ bool ScanPage(cups_raster_t* raster, const cups_page_header2_t& header)
         if (isBlankLine(szRasterBuf, length, widthBits))
             ++gFeed;
         else
-            SendOneLineData(header);
+            SendOneLineData(sentLength);
     }
     return true;
 }

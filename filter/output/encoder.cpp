@@ -30,15 +30,10 @@ uint64_t load8(const unsigned char* b)
     return word;
 }
 
-// Index of the lowest zero byte of a word that has one.
-size_t lowestZeroByte(uint64_t word)
+// Non-zero when the word has a zero byte; its lowest set bit then lies in the lowest zero byte.
+uint64_t zeroBytes(uint64_t word)
 {
-    return size_t(__builtin_ctzll((word - kOnes) & ~word & kHighBits)) / 8;
-}
-
-bool hasZeroByte(uint64_t word)
-{
-    return ((word - kOnes) & ~word & kHighBits) != 0;
+    return (word - kOnes) & ~word & kHighBits;
 }
 
 bool startsRun(const unsigned char* b, size_t p)
@@ -54,8 +49,8 @@ size_t firstRunStart(const unsigned char* b, size_t from, size_t limit)
     for (; q + 8 <= limit; q += 8) {
         uint64_t x = load8(b + q), y = load8(b + q + 1), z = load8(b + q + 2);
         uint64_t differ = (x ^ y) | (y ^ z);  // a zero byte where a run of three starts
-        if (hasZeroByte(differ))
-            return q + lowestZeroByte(differ);
+        if (uint64_t zeros = zeroBytes(differ))
+            return q + size_t(__builtin_ctzll(zeros)) / 8;
     }
     for (; q < limit; ++q)
         if (startsRun(b, q))
