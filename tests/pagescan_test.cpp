@@ -6,6 +6,7 @@
 #include "support/hex.h"
 #include "support/ppd.h"
 #include "support/process.h"
+#include "support/reference_encoder.h"
 #include "support/scan.h"
 #include "support/stream.h"
 
@@ -40,9 +41,9 @@ TEST(PageScan, BlankLinesFoldIntoPendingCommands)
         {"width 13, last byte F8 is blank", page(13, {hex("FF F8"), kDark2}), 0, 0, cat({kBlankLine, kDarkFrame})},
         {"width 13, last byte FF is not blank", page(13, {hex("FF F8"), hex("FF FF")}), 0, 0,
          cat({kBlankLine, frame({})})},
-        {"width 13, last byte F0 is not blank", page(13, {hex("FF F0")}), 0, 0, frame(hex("01 00 0F"))},
-        {"one-byte lines of width 5 are never blank", page(5, {hex("F8"), hex("FF")}), 0, 0,
-         cat({frame(hex("00 07")), frame({})})},
+        {"width 13, last byte F0 is not blank", page(13, {hex("FF F0")}), 0, 0, frame(hex("01 00 08"))},
+        {"one-byte lines of width 5 are never blank", page(5, {hex("F8"), hex("70")}), 0, 0,
+         cat({frame({}), frame(hex("00 88"))})},
         {"bytes beyond the width count for blankness", page(8, {hex("FF 00")}, 2), 0, 0, frame({})},
     };
     for (const Case& c : cases) {
@@ -50,6 +51,30 @@ TEST(PageScan, BlankLinesFoldIntoPendingCommands)
         EXPECT_TRUE(r.ok) << c.name;
         EXPECT_EQ(r.out, cat({c.expected, kEndPage})) << c.name;
     }
+}
+
+// Bits past the line's width in its last byte never reach the printer as black, whatever the
+// raster left in them; the white end they made is then trimmed.
+TEST(PageScan, BitsPastTheWidthAreSentWhite)
+{
+    for (unsigned rest = 0; rest < 8; ++rest)          // pixels in the last byte, 0 = a whole byte
+        for (bool padSet : {false, true})              // what the raster left past the width
+            for (bool inkAtEnd : {false, true})        // the line's last pixel black or white
+                for (uint32_t margin : {0u, 2u}) {
+                    const unsigned pixels = rest ? rest : 8;
+                    const uint8_t past = uint8_t(0xFF >> pixels);  // bits past the width
+                    uint8_t real = uint8_t(0xFF << (8 - pixels));  // the last byte's pixels, white
+                    if (inkAtEnd)
+                        real = uint8_t(real & ~(0x80 >> (pixels - 1)));
+                    Bytes line = {0x00, 0xFF, uint8_t(real | (padSet ? past : 0))};
+                    Bytes sent = cat({rep(0xFF, margin), {0x00, 0xFF, uint8_t(real | past)}});
+                    while (!sent.empty() && sent.back() == 0xFF)
+                        sent.pop_back();
+                    ScanResult r = scanPage(page(16 + (rest ? rest : 8), {line}), margin, 0);
+                    EXPECT_EQ(r.out, cat({frame(referencePayload(sent.data(), sent.size())), kEndPage}))
+                        << "width remainder " << rest << ", padding " << padSet << ", ink " << inkAtEnd
+                        << ", margin " << margin;
+                }
 }
 
 TEST(PageScan, EveryRasterStreamVersionGivesTheSameLines)

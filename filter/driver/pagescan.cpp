@@ -52,6 +52,17 @@ uint32_t sentLineLength(const cups_page_header2_t& header)
     return static_cast<uint32_t>(std::min<uint64_t>(pixelBytes, header.cupsBytesPerLine) + gMarginLeft);
 }
 
+// Bits of the last byte sent that lie past the line's width. The raster leaves them 0, which is
+// black, and the printer knows only the paper's width, so they are made white before a line is
+// sent. None when the width is a whole number of bytes or the line sent was clipped.
+unsigned char paddingBits(const cups_page_header2_t& header)
+{
+    uint64_t pixelBytes = (uint64_t(header.cupsWidth) + 7) >> 3;
+    if (header.cupsWidth % 8 == 0 || pixelBytes > header.cupsBytesPerLine)
+        return 0;
+    return static_cast<unsigned char>(0xFF >> (header.cupsWidth % 8));
+}
+
 // Sends the pending blank lines, then the first `length` bytes of szRasterBuf as one frame.
 int SendOneLineData(uint32_t length)
 {
@@ -72,15 +83,19 @@ bool ScanPage(cups_raster_t* raster, const cups_page_header2_t& header)
     const size_t length = size_t(header.cupsBytesPerLine) + gMarginLeft;
     const unsigned widthBits = header.cupsWidth % 8;
     const uint32_t sentLength = sentLineLength(header);
+    const unsigned char padding = paddingBits(header);
+    unsigned char* const lastSentByte = szRasterBuf + (sentLength > 0 ? sentLength - 1 : 0);  // |= 0: unchanged
     // A header with no bytes per line has nothing to read: the first read returns 0 and the page
     // ends empty, as a short page does.
     for (uint32_t y = 0; y < header.cupsHeight; ++y) {
         if (cupsRasterReadPixels(raster, pixels, header.cupsBytesPerLine) == 0)
             break;
-        if (isBlankLine(szRasterBuf, length, widthBits))
+        if (isBlankLine(szRasterBuf, length, widthBits)) {
             ++gFeed;
-        else
+        } else {
+            *lastSentByte |= padding;
             SendOneLineData(sentLength);
+        }
     }
     return true;
 }
