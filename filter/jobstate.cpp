@@ -7,3 +7,4 @@ uint32_t gMarginLeft = 0;
 uint32_t gMarginTop = 0;
 unsigned char* szRasterBuf = nullptr;
 unsigned char* szCompressBuf = nullptr;
+volatile sig_atomic_t gJobCanceled = 0;

@@ -14,6 +14,28 @@
 #include <cstdlib>
 
 #include "driver/job.h"
+#include "jobstate.h"
+
+namespace {
+
+void OnCancel(int)
+{
+    gJobCanceled = 1;
+}
+
+// CUPS cancels a job with SIGTERM. Dying at once would leave the printer inside a page, taking the
+// next job's commands for raster; instead the filter finishes the line it is on, closes the page
+// and stops. SA_RESTART keeps reads and writes going, so no frame is cut short.
+void CatchCancel()
+{
+    struct sigaction action {};
+    action.sa_handler = OnCancel;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+}  // namespace
 
 int main(int argc, char* argv[])
 {
@@ -21,6 +43,7 @@ int main(int argc, char* argv[])
     // A backend that goes away must not kill the filter: the write fails, and the job's exit
     // status says so.
     signal(SIGPIPE, SIG_IGN);
+    CatchCancel();
 
     if (argc != 6 && argc != 7)
         return 1;

@@ -55,7 +55,9 @@ int PrintJob(int fd, ppd_file_t* ppd, const char* options)
     JobSetup();
     gPage = 0;
     bool pageFailed = false;
-    while (!pageFailed && cupsRasterReadHeader2(raster, &header)) {
+    // A job cancelled between pages (the signal may come while a header is being read) starts no
+    // further page.
+    while (!pageFailed && !gJobCanceled && cupsRasterReadHeader2(raster, &header) && !gJobCanceled) {
         // Settings come from the first page alone and hold for the whole job.
         if (gPage == 0) {
             parsePrinterSettings(ppd, options, header);

@@ -87,7 +87,8 @@ bool ScanPage(cups_raster_t* raster, const cups_page_header2_t& header)
     unsigned char* const lastSentByte = szRasterBuf + (sentLength > 0 ? sentLength - 1 : 0);  // |= 0: unchanged
     // A header with no bytes per line has nothing to read: the first read returns 0 and the page
     // ends empty, as a short page does.
-    for (uint32_t y = 0; y < header.cupsHeight; ++y) {
+    // A cancelled job stops between two lines, so the page can still be closed whole.
+    for (uint32_t y = 0; y < header.cupsHeight && !gJobCanceled; ++y) {
         if (cupsRasterReadPixels(raster, pixels, header.cupsBytesPerLine) == 0)
             break;
         if (isBlankLine(szRasterBuf, length, widthBits)) {

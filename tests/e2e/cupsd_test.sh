@@ -78,7 +78,7 @@ done
 lpstat -h "$host" -r | grep -q "is running" || fail "cupsd did not start"
 
 # Queues as the README adds them: page logging on, so every page is counted in page_log.
-for q in plain options postscript; do
+for q in plain options postscript cancel; do
   lpadmin -h "$host" -p "korvi-$q" -E -v "file://$work/out/$q.prn" -P "$ppd" -o page-logging-default=on \
     2>/dev/null || fail "lpadmin korvi-$q"
 done
@@ -122,5 +122,36 @@ pages_logged() { awk -v id="${1##*-}" '$3 == id && $6 == "total" { print $7 }' "
 [ "$(pages_logged "$plain")" = 3 ] || fail "page_log: job $plain logged '$(pages_logged "$plain")' pages, expected 3"
 [ "$(pages_logged "$options")" = 6 ] || fail "page_log: job $options logged '$(pages_logged "$options")' pages, expected 6"
 [ "$(pages_logged "$postscript")" = 1 ] || fail "page_log: job $postscript logged '$(pages_logged "$postscript")' pages, expected 1"
+
+# A long job cancelled while it prints: the filter closes the page it is on, so the stream ends
+# with a whole page and parses strictly; the next job on the queue then prints complete.
+long=$work/long.ps
+{
+  echo '%!PS'
+  for i in $(seq 100); do echo "0.5 setgray 36 36 523 770 rectfill 0 setgray /Helvetica 40 selectfont 72 400 moveto (Page $i) show showpage"; done
+} >"$long"
+cancelled=$(lp -h "$host" -d korvi-cancel "$long" | job_id)
+for _ in $(seq 300); do
+  [ "$(stat -c %s "$work/out/cancel.prn" 2>/dev/null || echo 0)" -gt 64 ] && break
+  sleep 0.1
+done
+cancel -h "$host" "$cancelled" || fail "cancel $cancelled"
+for _ in $(seq 300); do
+  lpstat -h "$host" -o korvi-cancel 2>/dev/null | grep -q . || break
+  sleep 0.1
+done
+lpstat -h "$host" -o korvi-cancel | grep -q . && fail "cancelled job still queued"
+sleep 0.5  # the filter finishes its page after the scheduler has let the job go
+cp "$work/out/cancel.prn" "$work/out/cancelled.prn"
+"$decode" "$work/out/cancelled.prn" >"$work/cancelled.txt" || { cat "$work/cancelled.txt"; fail "cancelled job: stream not well-formed"; }
+grep -qF "Pages: 100" "$work/cancelled.txt" && fail "cancelled job printed all its pages"
+grep "^Pages:" "$work/cancelled.txt"
+after=$(lp -h "$host" -d korvi-cancel "$pdf" | job_id)
+for _ in $(seq 300); do
+  lpstat -h "$host" -W completed -o korvi-cancel | grep -q "^$after " && break
+  sleep 0.2
+done
+check cancel "Pages: 3"
+echo "cancelled job $cancelled closed its page; next job $after printed whole"
 
 echo "PASS: cupsd print path"

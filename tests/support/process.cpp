@@ -15,9 +15,9 @@
 
 namespace {
 
-[[noreturn]] void execChild(const ProcessCall& call, const std::string& outPath, int pipeOut)
+[[noreturn]] void execChild(const ProcessCall& call, const std::string& outPath, int pipeOut, int pipeIn = -1)
 {
-    int in = ::open(call.stdinPath.c_str(), O_RDONLY);
+    int in = pipeIn >= 0 ? pipeIn : ::open(call.stdinPath.c_str(), O_RDONLY);
     int out = pipeOut >= 0 ? pipeOut : ::open(outPath.c_str(), O_WRONLY | O_TRUNC | O_CREAT, 0600);
     if (in < 0 || out < 0)
         _exit(127);
@@ -77,6 +77,36 @@ ProcessResult runProcess(const ProcessCall& call)
     if (call.stdoutPath.empty() && call.hangUpAfter == 0)
         result.out = captured.read();
     return result;
+}
+
+PipedProcess startPiped(const ProcessCall& call)
+{
+    int fds[2];
+    if (pipe(fds) != 0)
+        throw std::runtime_error("pipe failed");
+    fflush(nullptr);
+    pid_t pid = fork();
+    if (pid < 0)
+        throw std::runtime_error("fork failed");
+    if (pid == 0) {
+        ::close(fds[1]);
+        execChild(call, call.stdoutPath, -1, fds[0]);
+    }
+    ::close(fds[0]);
+    return {pid, fds[1]};
+}
+
+int waitWithin(const PipedProcess& p, double seconds)
+{
+    int wstatus = 0;
+    for (int waited = 0; waited < int(seconds * 1000); ++waited) {
+        if (waitpid(p.pid, &wstatus, WNOHANG) == p.pid)
+            return WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+        usleep(1000);
+    }
+    kill(p.pid, SIGKILL);
+    waitpid(p.pid, &wstatus, 0);
+    return -1;
 }
 
 std::string filterPath()

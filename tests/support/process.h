@@ -25,6 +25,19 @@ struct ProcessCall {
 
 ProcessResult runProcess(const ProcessCall& call);
 
+// A program started with its standard input a pipe, for tests that feed it over time.
+struct PipedProcess {
+    int pid = -1;
+    int stdinFd = -1;  // the pipe's write end; the test closes it
+};
+
+// Starts call (its stdinPath is ignored; standard output goes to call.stdoutPath).
+PipedProcess startPiped(const ProcessCall& call);
+
+// Waits up to `seconds` for the process to end. Returns its status as ProcessResult does, or -1
+// when it had to be killed because it did not end in time.
+int waitWithin(const PipedProcess& p, double seconds);
+
 // Path of the built filter.
 std::string filterPath();
 
