@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Whole-filter benchmark against the read floor and two other CUPS drivers for monochrome lasers.
 #
-# Renders three corpora with ghostscript to 600-dpi 1-bit A4 raster: ten pages of text
-# (bench/data/text10.pdf), the CUPS test page, and a page of dithered grey noise (no runs). Each
-# program gets the raster its own PPD asks for: colour space W for this driver, K for the others.
+# Renders the three corpora of bench/corpora.sh (ten pages of text, the CUPS test page, dithered
+# grey). Each program gets the raster its own PPD asks for: colour space W for this driver, K for
+# the others.
 # Then times, with REPS repetitions and the median quoted:
 #   read floor   bench/rasterread: libcups reads the raster and nothing else
 #   korvi        rastertokorvilaserprinter (this driver)
@@ -12,9 +12,12 @@
 # for output to /dev/null and to a pipe read by another process, with output bytes and peak
 # memory. Times are ratios to the read floor of the same corpus and output.
 # Usage: bench/compare.sh [REPS]      (default 9)
+# With KORVI_BASELINE=PATH, another build of this filter (say, of an earlier commit) is timed
+# too, as korvi-base, for before-and-after figures from one run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 reps=${1:-9}
+KORVI_BASELINE=${KORVI_BASELINE:-}
 
 scripts/need.sh printer-driver-brlaser time bc
 scripts/setup.sh >/dev/null
@@ -27,29 +30,21 @@ ppdc -d "$work/br" "$(cups-config --datadir)/drv/brlaser.drv" >/dev/null 2>&1
 hp_ppd=$work/hp/laserjet.ppd
 br_ppd=$(ls "$work"/br/*.ppd | head -1)
 
-render() {  # render NAME SOURCE COLORSPACE
-  gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=cups -r600 -dcupsColorSpace="$3" -dcupsBitsPerColor=1 \
-    -sPAPERSIZE=a4 -sOutputFile="$work/$1.ras" "$2" 2>/dev/null
-}
 corpora=(text testpage dithered)
-declare -A source=([text]=bench/data/text10.pdf [testpage]="$(cups-config --datadir)/data/default-testpage.pdf"
-                   [dithered]=bench/data/grey.ps)
-for c in "${corpora[@]}"; do
-  render "$c-W" "${source[$c]}" 0
-  render "$c-K" "${source[$c]}" 3
-done
+bench/corpora.sh "$work"
 
 # The command line of each program for a raster file.
 run() {  # run PROGRAM FILE
   case $1 in
     floor) build/bench/rasterread "$2" ;;
     korvi) PPD=ppd/korvilaser.ppd build/filter/rastertokorvilaserprinter 1 bench bench 1 "" "$2" ;;
+    korvi-base) PPD=ppd/korvilaser.ppd "$KORVI_BASELINE" 1 bench bench 1 "" "$2" ;;
     rastertohp) PPD=$hp_ppd "$serverbin/rastertohp" 1 bench bench 1 "" "$2" 2>/dev/null ;;
     brlaser) PPD=$br_ppd "$serverbin/rastertobrlaser" 1 bench bench 1 "" "$2" 2>/dev/null ;;
   esac
 }
 export -f run
-export hp_ppd br_ppd serverbin
+export hp_ppd br_ppd serverbin KORVI_BASELINE
 
 median_ms() {  # median_ms MODE PROGRAM FILE
   local times=() i start end
@@ -65,9 +60,9 @@ median_ms() {  # median_ms MODE PROGRAM FILE
 printf '%-9s %-11s %9s %7s %9s %7s %10s %8s\n' corpus program "null ms" ratio "pipe ms" ratio "out bytes" "peak KB"
 for c in "${corpora[@]}"; do
   declare -A floor=()
-  for p in floor korvi rastertohp brlaser; do
+  for p in floor korvi ${KORVI_BASELINE:+korvi-base} rastertohp brlaser; do
     file=$work/$c-K.ras
-    [ "$p" = korvi ] && file=$work/$c-W.ras
+    [[ "$p" = korvi* ]] && file=$work/$c-W.ras
     run "$p" "$file" >/dev/null  # warm the page cache
     null=$(median_ms null "$p" "$file")
     pipe=$(median_ms pipe "$p" "$file")

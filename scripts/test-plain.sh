@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Builds with the line encoder's plain C++ path only (as on machines without SSE2) in build-plain/
+# and runs the whole suite there, so the portable path is held to the same bytes.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+KORVI_BUILD_DIR=build-plain scripts/setup.sh -DKORVI_PLAIN_ENCODER=ON -DKORVI_BENCH=OFF >/dev/null
+ctest --test-dir build-plain --output-on-failure -j"$(nproc)"
