@@ -4,7 +4,12 @@
 // Usage: korvidecode [--verbose] [--images PREFIX] [--format pbm|png] [FILE]
 // Reads standard input without FILE. Images are PREFIX-N.pbm or PREFIX-N.png, one per page.
 // Exit status: 0 well-formed stream, 1 malformed stream (the listing says where), 2 usage or I/O.
+//
+// As a virtual printer: korvidecode --listen [ADDRESS:]PORT --output DIR [--max-job-bytes N]
+// [--idle-timeout SECONDS] takes print jobs on a TCP port (loopback unless an address is given)
+// and keeps each one's stream, listing and page images in DIR (see listen.h).
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -12,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "listen.h"
 #include "listing.h"
 #include "pageimage.h"
 #include "stream.h"
@@ -23,11 +29,15 @@ struct Args {
     std::string imagePrefix;
     std::string format = "pbm";
     std::string input;
+    bool listen = false;
+    ListenOptions listenOptions;
 };
 
 int usage()
 {
-    fprintf(stderr, "usage: korvidecode [--verbose] [--images PREFIX] [--format pbm|png] [FILE]\n");
+    fprintf(stderr, "usage: korvidecode [--verbose] [--images PREFIX] [--format pbm|png] [FILE]\n"
+                    "       korvidecode --listen [ADDRESS:]PORT --output DIR [--max-job-bytes N] "
+                    "[--idle-timeout SECONDS]\n");
     return 2;
 }
 
@@ -41,6 +51,14 @@ bool parseArgs(int argc, char* argv[], Args& a)
             a.imagePrefix = argv[++i];
         else if (arg == "--format" && i + 1 < argc)
             a.format = argv[++i];
+        else if (arg == "--listen" && i + 1 < argc)
+            a.listen = parseListenAddress(argv[++i], a.listenOptions);
+        else if (arg == "--output" && i + 1 < argc)
+            a.listenOptions.outputDir = argv[++i];
+        else if (arg == "--max-job-bytes" && i + 1 < argc)
+            a.listenOptions.maxJobBytes = strtoull(argv[++i], nullptr, 10);
+        else if (arg == "--idle-timeout" && i + 1 < argc)
+            a.listenOptions.idleSeconds = atoi(argv[++i]);
         else if (!arg.empty() && arg[0] == '-' && arg != "-")
             return false;
         else if (a.input.empty())
@@ -48,6 +66,8 @@ bool parseArgs(int argc, char* argv[], Args& a)
         else
             return false;
     }
+    if (a.listen || !a.listenOptions.outputDir.empty())
+        return a.listen && !a.listenOptions.outputDir.empty() && a.input.empty() && a.listenOptions.idleSeconds > 0;
     return a.format == "pbm" || a.format == "png";
 }
 
@@ -94,6 +114,8 @@ int main(int argc, char* argv[])
     Args args;
     if (!parseArgs(argc, argv, args))
         return usage();
+    if (args.listen)
+        return serveJobs(args.listenOptions);
     std::vector<uint8_t> data;
     if (!readInput(args.input, data)) {
         fprintf(stderr, "korvidecode: cannot read %s\n", args.input.empty() ? "standard input" : args.input.c_str());

@@ -9,7 +9,13 @@ filter=$1 decode=$2 ppd=$3 pdf=$4 ps=$5
 
 work=$(mktemp -d /tmp/korvi-cupsd-XXXXXX)
 cupsd_pid=
+vp_pid=
 cleanup() {
+  if [ -n "$vp_pid" ]; then
+    kill "$vp_pid" 2>/dev/null || true
+    for _ in $(seq 50); do kill -0 "$vp_pid" 2>/dev/null || break; sleep 0.1; done
+    kill -9 "$vp_pid" 2>/dev/null || true
+  fi
   if [ -n "$cupsd_pid" ]; then
     kill "$cupsd_pid" 2>/dev/null || true
     for _ in $(seq 50); do kill -0 "$cupsd_pid" 2>/dev/null || break; sleep 0.1; done
@@ -153,5 +159,36 @@ for _ in $(seq 300); do
 done
 check cancel "Pages: 3"
 echo "cancelled job $cancelled closed its page; next job $after printed whole"
+
+# Network queues through CUPS's socket backend to the virtual printer: two queues send to the
+# one printer at once; it takes one job at a time, so each arrives whole, one after the other.
+vport=$((port + 1))
+while (echo >"/dev/tcp/127.0.0.1/$vport") 2>/dev/null; do vport=$((vport + 1)); done
+mkdir -p "$work/vp"
+"$decode" --listen "127.0.0.1:$vport" --output "$work/vp" >"$work/vp.out" 2>&1 &
+vp_pid=$!
+for _ in $(seq 50); do grep -q "^listening" "$work/vp.out" 2>/dev/null && break; sleep 0.1; done
+for q in net1 net2; do
+  lpadmin -h "$host" -p "korvi-$q" -E -v "socket://127.0.0.1:$vport" -P "$ppd" 2>/dev/null || fail "lpadmin korvi-$q"
+done
+net=(
+  "$(lp -h "$host" -d korvi-net1 -o PrintDensity=4 "$pdf" | job_id)"
+  "$(lp -h "$host" -d korvi-net2 -n 3 "$ps" | job_id)"
+  "$(lp -h "$host" -d korvi-net1 -o PaperWeight=0 -o media=Letter "$ps" | job_id)"
+)
+for _ in $(seq 600); do
+  [ "$(grep -c '^job ' "$work/vp.out")" -ge 3 ] && [ -z "$(lpstat -h "$host" -o 2>/dev/null)" ] && break
+  sleep 0.2
+done
+cat "$work/vp.out"
+[ "$(grep -c '^job .*well-formed$' "$work/vp.out")" = 3 ] || fail "virtual printer: expected 3 well-formed jobs"
+completed=$(lpstat -h "$host" -W completed -o)
+for j in "${net[@]}"; do grep -q "^$j " <<<"$completed" || fail "network job $j did not complete"; done
+# Each job's options, whichever order the two queues' jobs arrived in.
+listings=$(cat "$work"/vp/job-*.txt)
+for text in "print density  4 (byte 0x14)" "copies         3 (CRC" "paper weight   0 (byte 0x10)" \
+            "paper size     5100 x 6600 dots" "Pages: 3" "Pages: 1"; do
+  grep -qF -- "$text" <<<"$listings" || fail "virtual printer: no job shows '$text'"
+done
 
 echo "PASS: cupsd print path"

@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# The virtual printer (korvidecode --listen) on bad input: a malformed stream, a client that sends
+# nothing, one that stays silent, one gone mid-job, an oversize job and a signal during a job.
+# After each, a good job must still be served whole. The printer is stopped by its process id.
+# Usage: virtualprinter_test.sh KORVIDECODE FILTER PPD DOCUMENT
+set -euo pipefail
+decode=$1 filter=$2 ppd=$3 doc=$4
+
+work=$(mktemp -d)
+vp_pid=
+stop_vp() {
+  if [ -n "$vp_pid" ]; then
+    kill "$vp_pid" 2>/dev/null || true
+    for _ in $(seq 50); do kill -0 "$vp_pid" 2>/dev/null || break; sleep 0.1; done
+    kill -9 "$vp_pid" 2>/dev/null || true
+    wait "$vp_pid" 2>/dev/null || true
+    vp_pid=
+  fi
+}
+trap 'stop_vp; rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*"; cat "$work/vp.out" 2>/dev/null; exit 1; }
+
+# A well-formed job: the document through CUPS's chain and the filter.
+"$(dirname "$0")/../../scripts/serverbin.sh" "$work" "$filter"
+good=$work/good.prn
+cupsfilter -c "$work/cups-files.conf" -p "$ppd" -m printer/foo -e "$doc" >"$good" 2>/dev/null ||
+  fail "cupsfilter"
+
+port=$((20000 + ($$ + 7919) % 20000))
+while (echo >"/dev/tcp/127.0.0.1/$port") 2>/dev/null; do port=$((port + 1)); done
+size=$(stat -c %s "$good")
+limit=$((size * 3 / 2))
+
+start_vp() {
+  mkdir -p "$work/jobs"
+  "$decode" --listen "127.0.0.1:$port" --output "$work/jobs" --max-job-bytes "$limit" --idle-timeout 1 \
+    >"$work/vp.out" 2>&1 &
+  vp_pid=$!
+  for _ in $(seq 50); do grep -q "^listening" "$work/vp.out" 2>/dev/null && return; sleep 0.1; done
+  fail "the virtual printer did not start"
+}
+# expect_job N TEXT: waits for job N's line and checks it holds TEXT.
+expect_job() {
+  for _ in $(seq 100); do grep -q "^job $1:" "$work/vp.out" && break; sleep 0.1; done
+  grep "^job $1:" "$work/vp.out" | grep -qF -- "$2" || fail "job $1: expected '$2'"
+}
+send() { exec 3<>"/dev/tcp/127.0.0.1/$port"; cat "$@" >&3; exec 3>&-; }
+
+start_vp
+head -c 5000 /dev/urandom >"$work/garbage"
+head -c $((size / 2)) "$good" >"$work/half"
+cat "$good" "$good" >"$work/double"
+
+send "$good";              expect_job 1 "$size bytes, "
+expect_job 1 "well-formed"
+send "$work/garbage";      expect_job 2 "malformed at offset 0"
+send /dev/null;            expect_job 3 "incomplete: no data"
+exec 3<>"/dev/tcp/127.0.0.1/$port"; sleep 1.5; exec 3>&-
+expect_job 4 "incomplete: nothing received for 1 s"
+send "$work/half";         expect_job 5 "malformed at offset"
+grep "^job 5:" "$work/vp.out" | grep -qE "(runs past|ends inside|cut short)" || fail "job 5: not marked as cut short"
+send "$work/double";       expect_job 6 "oversize"
+[ "$(stat -c %s "$work/jobs/job-6.prn")" = "$limit" ] || fail "job 6: more than the limit kept"
+send "$good";              expect_job 7 "well-formed"
+"$decode" "$work/jobs/job-7.prn" >/dev/null || fail "job 7: stream on disk not well-formed"
+cmp -s "$work/jobs/job-7.prn" "$good" || fail "job 7: stream on disk differs from what was sent"
+[ -s "$work/jobs/job-7.txt" ] && [ -s "$work/jobs/job-7-1.png" ] || fail "job 7: listing or page image missing"
+
+# A signal during a job: the job is closed and recorded, the printer ends, the port is free.
+exec 3<>"/dev/tcp/127.0.0.1/$port"; cat "$work/half" >&3; sleep 0.3
+kill -TERM "$vp_pid"
+for _ in $(seq 50); do kill -0 "$vp_pid" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$vp_pid" 2>/dev/null && fail "still running after SIGTERM"
+wait "$vp_pid" || fail "exit status $? after SIGTERM"
+vp_pid=
+exec 3>&-
+expect_job 8 "stopped during the job"
+start_vp
+send "$good";              expect_job 1 "well-formed"
+cat "$work/vp.out"
+echo "PASS: virtual printer"
