@@ -187,3 +187,16 @@ TEST(Encoder, APagesBufferHoldsWhatEveryPathWrites)
     for (size_t t = 0; t <= kMaxEncodedLineBytes; ++t)
         ASSERT_LE(payloadRoom(t), 2 * t + 2) << t;
 }
+
+TEST(Encoder, TrimDropsExactlyTheWhiteEnd)
+{
+    for (size_t size = 0; size <= 100; ++size)
+        for (size_t white = 0; white <= size; ++white) {
+            Bytes line(size, 0xFF);
+            for (size_t i = 0; i + white < size; ++i)
+                line[i] = i % 3 ? 0xFF : 0x7E;  // white bytes inside the line stay
+            if (white < size)
+                line[size - white - 1] = 0xFE;
+            ASSERT_EQ(trimmedLength(line.data(), size), size - white) << size << " " << white;
+        }
+}

@@ -104,6 +104,10 @@ unsigned char* putLiteral(unsigned char* out, const unsigned char* bytes, size_t
 
 size_t trimmedLength(const unsigned char* line, size_t length)
 {
+    // White ends are long (a ragged right edge, the right margin): 32 bytes a test, then finer.
+    while (length >= 32 && (load8(line + length - 8) & load8(line + length - 16) & load8(line + length - 24) &
+                            load8(line + length - 32)) == ~uint64_t(0))
+        length -= 32;
     while (length >= 8 && load8(line + length - 8) == ~uint64_t(0))
         length -= 8;
     while (length > 0 && line[length - 1] == 0xFF)
