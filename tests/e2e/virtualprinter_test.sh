@@ -75,7 +75,8 @@ wait "$vp_pid" || fail "exit status $? after SIGTERM"
 vp_pid=
 exec 3>&-
 expect_job 8 "stopped during the job"
+mv "$work/vp.out" "$work/vp-first.out"
 start_vp
 send "$good";              expect_job 1 "well-formed"
-cat "$work/vp.out"
+cat "$work/vp-first.out" "$work/vp.out"
 echo "PASS: virtual printer"
