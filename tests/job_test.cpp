@@ -1,6 +1,7 @@
 // Tests of the filter process: arguments, input, PPD, page cycle and exit status.
 #include <gtest/gtest.h>
 
+#include "stream.h"
 #include "support/files.h"
 #include "support/ppd.h"
 #include "support/process.h"
@@ -105,4 +106,62 @@ TEST(FilterJob, EveryPageIsOpenedAndClosedOnce)
     ProcessResult two = runFilter(writeRaster({page, page}), ppd.path());
     EXPECT_EQ(two.status, 0);
     EXPECT_EQ(two.out, cat({kInit, defaultA4Settings(), kStartPage, kEndPage, kStartPage, kEndPage}));
+}
+
+// Only 1-bit pages whose set bit is white (W, sW) or black (K) can be printed. Any other page is
+// not started: the job ends after the pages before it, well-formed, with status 1.
+TEST(FilterJob, PagesThePrinterCannotShowEndTheJob)
+{
+    struct Kind {
+        const char* name;
+        cups_cspace_t space;
+        unsigned bitsPerColor, bitsPerPixel;
+        bool printable;
+    } kinds[] = {
+        {"W 1 bit", CUPS_CSPACE_W, 1, 1, true},     {"sW 1 bit", CUPS_CSPACE_SW, 1, 1, true},
+        {"K 1 bit", CUPS_CSPACE_K, 1, 1, true},     {"W 2 bits", CUPS_CSPACE_W, 2, 2, false},
+        {"sW 8 bits", CUPS_CSPACE_SW, 8, 8, false}, {"K 8 bits", CUPS_CSPACE_K, 8, 8, false},
+        {"RGB 24 bits", CUPS_CSPACE_RGB, 8, 24, false}, {"RGB 1 bit", CUPS_CSPACE_RGB, 1, 1, false},
+    };
+    TestPpd ppd;
+    const RasterPage good{makeHeader(64, 2), {Bytes(8, 0x0F), Bytes(8, 0xF0)}};
+    for (const Kind& k : kinds) {
+        cups_page_header2_t h = makeHeader(64, 2, 64 * k.bitsPerPixel / 8);
+        h.cupsColorSpace = k.space;
+        h.cupsBitsPerColor = k.bitsPerColor;
+        h.cupsBitsPerPixel = k.bitsPerPixel;
+        h.cupsNumColors = k.space == CUPS_CSPACE_RGB ? 3 : 1;
+        const RasterPage page{h, {Bytes(h.cupsBytesPerLine, 0x5A), Bytes(h.cupsBytesPerLine, 0xA5)}};
+        for (bool afterGood : {false, true}) {
+            std::string name = std::string(k.name) + (afterGood ? " after a good page" : " alone");
+            std::vector<RasterPage> pages = {page};
+            if (afterGood)
+                pages.insert(pages.begin(), good);
+            ProcessResult r = runFilter(writeRaster(pages), ppd.path());
+            Stream stream;
+            EXPECT_TRUE(parseStream(r.out.data(), r.out.size(), stream)) << name;
+            EXPECT_EQ(r.status, k.printable ? 0 : 1) << name;
+            EXPECT_EQ(stream.pages.size(), size_t(afterGood) + size_t(k.printable)) << name;
+        }
+    }
+}
+
+// A K page prints the dots of the W page that mirrors it, byte for byte, blank lines and a
+// partial last byte (whose bits past the width are 0 in both) included.
+TEST(FilterJob, BlackIsSetPagePrintsAsTheWhiteIsSetPageItMirrors)
+{
+    TestPpd ppd;
+    const std::vector<Bytes> kLines = {{0x00, 0x00}, {0x80, 0x08}, {0xFF, 0xF8}, {0x00, 0x00}, {0x3C, 0x00}};
+    RasterPage k{makeHeader(13, 5), kLines};
+    k.header.cupsColorSpace = CUPS_CSPACE_K;
+    RasterPage w{makeHeader(13, 5), {}};
+    for (const Bytes& line : kLines)
+        w.lines.push_back({uint8_t(~line[0]), uint8_t(~line[1] & 0xF8)});
+    ProcessResult fromK = runFilter(writeRaster({k}), ppd.path());
+    ProcessResult fromW = runFilter(writeRaster({w}), ppd.path());
+    EXPECT_EQ(fromK.status, 0);
+    EXPECT_EQ(fromK.out, fromW.out);
+    Stream stream;
+    ASSERT_TRUE(parseStream(fromK.out.data(), fromK.out.size(), stream));
+    EXPECT_EQ(stream.pages.at(0).frames, 3u);  // the blank lines were folded, not sent as frames
 }

@@ -58,6 +58,12 @@ int PrintJob(int fd, ppd_file_t* ppd, const char* options)
     // A job cancelled between pages (the signal may come while a header is being read) starts no
     // further page.
     while (!pageFailed && !gJobCanceled && cupsRasterReadHeader2(raster, &header) && !gJobCanceled) {
+        // A page the printer cannot show (grey, colour) would come out as garbage or solid toner:
+        // it is not started, and the job ends well-formed after the pages before it, as failed.
+        if (!IsPrintablePage(header)) {
+            pageFailed = true;
+            break;
+        }
         // Settings come from the first page alone and hold for the whole job.
         if (gPage == 0) {
             parsePrinterSettings(ppd, options, header);

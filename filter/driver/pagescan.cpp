@@ -71,26 +71,49 @@ int SendOneLineData(uint32_t length)
     return CompressDataAndSend(szRasterBuf, length, 3);
 }
 
-}  // namespace
+// In the K colour space a set bit is black. Flipping the bits that hold pixels as each line is
+// read turns the line into the W line that prints the same dots; bits past the width stay as the
+// raster has them, as in a W page, so the rest of the line path is the same for both.
+struct PixelFlip {
+    size_t wholeBytes;      // bytes flipped whole
+    unsigned char lastMask; // the pixel bits of the partial last byte (0: none)
+};
 
-bool ScanPage(cups_raster_t* raster, const cups_page_header2_t& header)
+PixelFlip pixelFlip(const cups_page_header2_t& header)
 {
-    if (!allocatePageBuffers(header))
-        return false;
-    gFeed = gMarginTop;
+    uint64_t pixelBytes = std::min<uint64_t>((uint64_t(header.cupsWidth) + 7) >> 3, header.cupsBytesPerLine);
+    if (header.cupsWidth % 8 == 0 || pixelBytes < (uint64_t(header.cupsWidth) + 7) >> 3)
+        return {size_t(pixelBytes), 0};
+    return {size_t(pixelBytes) - 1, static_cast<unsigned char>(0xFF << (8 - header.cupsWidth % 8))};
+}
 
+void flipPixels(unsigned char* pixels, PixelFlip flip)
+{
+    for (size_t i = 0; i < flip.wholeBytes; ++i)
+        pixels[i] = static_cast<unsigned char>(~pixels[i]);
+    if (flip.lastMask)
+        pixels[flip.wholeBytes] ^= flip.lastMask;
+}
+
+// Reads and sends the page's lines; kBlackIsSet: a K page, whose pixel bits are flipped first.
+template <bool kBlackIsSet>
+void scanLines(cups_raster_t* raster, const cups_page_header2_t& header)
+{
     unsigned char* const pixels = szRasterBuf + gMarginLeft;
     const size_t length = size_t(header.cupsBytesPerLine) + gMarginLeft;
     const unsigned widthBits = header.cupsWidth % 8;
     const uint32_t sentLength = sentLineLength(header);
     const unsigned char padding = paddingBits(header);
     unsigned char* const lastSentByte = szRasterBuf + (sentLength > 0 ? sentLength - 1 : 0);  // |= 0: unchanged
+    [[maybe_unused]] const PixelFlip flip = pixelFlip(header);
     // A header with no bytes per line has nothing to read: the first read returns 0 and the page
     // ends empty, as a short page does.
     // A cancelled job stops between two lines, so the page can still be closed whole.
     for (uint32_t y = 0; y < header.cupsHeight && !gJobCanceled; ++y) {
         if (cupsRasterReadPixels(raster, pixels, header.cupsBytesPerLine) == 0)
             break;
+        if constexpr (kBlackIsSet)
+            flipPixels(pixels, flip);
         if (isBlankLine(szRasterBuf, length, widthBits)) {
             ++gFeed;
         } else {
@@ -98,5 +121,25 @@ bool ScanPage(cups_raster_t* raster, const cups_page_header2_t& header)
             SendOneLineData(sentLength);
         }
     }
+}
+
+}  // namespace
+
+bool IsPrintablePage(const cups_page_header2_t& header)
+{
+    return header.cupsBitsPerPixel == 1 &&
+           (header.cupsColorSpace == CUPS_CSPACE_W || header.cupsColorSpace == CUPS_CSPACE_SW ||
+            header.cupsColorSpace == CUPS_CSPACE_K);
+}
+
+bool ScanPage(cups_raster_t* raster, const cups_page_header2_t& header)
+{
+    if (!allocatePageBuffers(header))
+        return false;
+    gFeed = gMarginTop;
+    if (header.cupsColorSpace == CUPS_CSPACE_K)
+        scanLines<true>(raster, header);
+    else
+        scanLines<false>(raster, header);
     return true;
 }

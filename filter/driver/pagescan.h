@@ -10,6 +10,10 @@
 // more is treated as a page whose buffers cannot be allocated.
 constexpr uint64_t kMaxLineBufferBytes = uint64_t(1) << 20;
 
+// Whether the printer can show the page: 1 bit per pixel, in the W or sW colour space (a set bit
+// is white) or K (a set bit is black). Any other page is not started.
+bool IsPrintablePage(const cups_page_header2_t& header);
+
 // Scans the current page: allocates its buffers, reads its lines and sends them. Returns false
 // when the page's buffers could not be allocated: nothing of the page was sent and the job must
 // stop. PageFinish closes the page and frees the buffers either way.
