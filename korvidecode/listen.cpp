@@ -8,7 +8,9 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <dirent.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -112,6 +114,51 @@ std::string jobPath(const ListenOptions& o, int job, const std::string& suffix)
     return o.outputDir + "/job-" + std::to_string(job) + suffix;
 }
 
+// The output folder is made if missing; a printer that cannot keep jobs must not take any, so
+// a folder that cannot be made or written stops it before it listens. Returns what is wrong, or "".
+std::string prepareOutputDir(const std::string& dir)
+{
+    for (size_t at = 0; at != std::string::npos;) {
+        at = dir.find('/', at + 1);
+        std::string path = dir.substr(0, at);
+        if (mkdir(path.c_str(), 0777) != 0 && errno != EEXIST)
+            return strerror(errno);
+    }
+    struct stat st {};
+    if (stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return "not a folder";
+    return access(dir.c_str(), W_OK | X_OK) == 0 ? "" : strerror(errno);
+}
+
+// Jobs are numbered on from the highest job number of any file already in the folder, so a
+// restart overwrites nothing and no earlier page image is taken for a new job's.
+int firstFreeJob(const std::string& dir)
+{
+    int highest = 0;
+    if (DIR* d = opendir(dir.c_str())) {
+        while (const dirent* e = readdir(d)) {
+            int job = 0, used = 0;
+            if (sscanf(e->d_name, "job-%d%n", &job, &used) == 1 && (e->d_name[used] == '.' || e->d_name[used] == '-'))
+                highest = std::max(highest, job);
+        }
+        closedir(d);
+    }
+    return highest + 1;
+}
+
+// Opens job N's stream file, never one that exists: another printer on the same folder may have
+// taken the number, and then the next free one is used. Sets job to the number taken.
+FILE* createJobFile(const ListenOptions& o, int& job)
+{
+    for (;; ++job) {
+        int fd = open(jobPath(o, job, ".prn").c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0)
+            return fdopen(fd, "wb");
+        if (errno != EEXIST)
+            return nullptr;
+    }
+}
+
 // Files and the one line for a received job.
 void recordJob(const ListenOptions& o, int job, Received& r)
 {
@@ -141,9 +188,9 @@ void recordJob(const ListenOptions& o, int job, Received& r)
     fflush(stdout);
 }
 
-void serveOne(int client, const ListenOptions& o, int job)
+void serveOne(int client, const ListenOptions& o, int& job)
 {
-    FILE* raw = fopen(jobPath(o, job, ".prn").c_str(), "wb");
+    FILE* raw = createJobFile(o, job);
     if (!raw) {
         fprintf(stderr, "korvidecode: cannot write %s\n", jobPath(o, job, ".prn").c_str());
         close(client);
@@ -153,6 +200,7 @@ void serveOne(int client, const ListenOptions& o, int job)
     fclose(raw);
     close(client);
     recordJob(o, job, r);
+    ++job;
 }
 
 }  // namespace
@@ -174,6 +222,11 @@ bool parseListenAddress(const std::string& text, ListenOptions& options)
 int serveJobs(const ListenOptions& o)
 {
     catchStopSignals();
+    std::string unusable = prepareOutputDir(o.outputDir);
+    if (!unusable.empty()) {
+        fprintf(stderr, "korvidecode: cannot keep jobs in %s: %s\n", o.outputDir.c_str(), unusable.c_str());
+        return 2;
+    }
     int listener = openListener(o);
     if (listener < 0) {
         fprintf(stderr, "korvidecode: cannot listen on %s:%u\n", o.address.c_str(), o.port);
@@ -181,13 +234,13 @@ int serveJobs(const ListenOptions& o)
     }
     printf("listening on %s:%u, jobs to %s\n", o.address.c_str(), o.port, o.outputDir.c_str());
     fflush(stdout);
-    for (int job = 1; !stopRequested;) {
+    for (int job = firstFreeJob(o.outputDir); !stopRequested;) {
         pollfd p{listener, POLLIN, 0};
         if (poll(&p, 1, 200) <= 0)
             continue;
         int client = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
         if (client >= 0)
-            serveOne(client, o, job++);
+            serveOne(client, o, job);
     }
     close(listener);
     printf("stopped\n");

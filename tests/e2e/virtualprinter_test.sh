@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The virtual printer (korvidecode --listen) on bad input: a malformed stream, a client that sends
 # nothing, one that stays silent, one gone mid-job, an oversize job and a signal during a job.
-# After each, a good job must still be served whole. The printer is stopped by its process id.
+# After each, a good job must still be served whole. It makes a missing output folder, refuses one
+# it cannot use, and after a restart numbers on without touching earlier jobs' files. The printer
+# is stopped by its process id.
 # Usage: virtualprinter_test.sh KORVIDECODE FILTER PPD DOCUMENT
 set -euo pipefail
 decode=$1 filter=$2 ppd=$3 doc=$4
@@ -31,9 +33,16 @@ while (echo >"/dev/tcp/127.0.0.1/$port") 2>/dev/null; do port=$((port + 1)); don
 size=$(stat -c %s "$good")
 limit=$((size * 3 / 2))
 
+"$decode" --help >"$work/help.out" || fail "--help: exit status $?"
+grep -q "^usage: korvidecode" "$work/help.out" || fail "--help: no usage on standard output"
+if "$decode" --listen "127.0.0.1:$port" --output /dev/null/jobs >"$work/refused.out" 2>&1; then
+  fail "an output folder that cannot be made was taken"
+fi
+grep -q "cannot keep jobs in /dev/null/jobs" "$work/refused.out" || fail "no word on the unusable folder"
+
+jobs=$work/new/jobs  # does not exist yet: the printer makes it
 start_vp() {
-  mkdir -p "$work/jobs"
-  "$decode" --listen "127.0.0.1:$port" --output "$work/jobs" --max-job-bytes "$limit" --idle-timeout 1 \
+  "$decode" --listen "127.0.0.1:$port" --output "$jobs" --max-job-bytes "$limit" --idle-timeout 1 \
     >"$work/vp.out" 2>&1 &
   vp_pid=$!
   for _ in $(seq 50); do grep -q "^listening" "$work/vp.out" 2>/dev/null && return; sleep 0.1; done
@@ -60,11 +69,11 @@ expect_job 4 "incomplete: nothing received for 1 s"
 send "$work/half";         expect_job 5 "malformed at offset"
 grep "^job 5:" "$work/vp.out" | grep -qE "(runs past|ends inside|cut short)" || fail "job 5: not marked as cut short"
 send "$work/double";       expect_job 6 "oversize"
-[ "$(stat -c %s "$work/jobs/job-6.prn")" = "$limit" ] || fail "job 6: more than the limit kept"
+[ "$(stat -c %s "$jobs/job-6.prn")" = "$limit" ] || fail "job 6: more than the limit kept"
 send "$good";              expect_job 7 "well-formed"
-"$decode" "$work/jobs/job-7.prn" >/dev/null || fail "job 7: stream on disk not well-formed"
-cmp -s "$work/jobs/job-7.prn" "$good" || fail "job 7: stream on disk differs from what was sent"
-[ -s "$work/jobs/job-7.txt" ] && [ -s "$work/jobs/job-7-1.png" ] || fail "job 7: listing or page image missing"
+"$decode" "$jobs/job-7.prn" >/dev/null || fail "job 7: stream on disk not well-formed"
+cmp -s "$jobs/job-7.prn" "$good" || fail "job 7: stream on disk differs from what was sent"
+[ -s "$jobs/job-7.txt" ] && [ -s "$jobs/job-7-1.png" ] || fail "job 7: listing or page image missing"
 
 # A signal during a job: the job is closed and recorded, the printer ends, the port is free.
 exec 3<>"/dev/tcp/127.0.0.1/$port"; cat "$work/half" >&3; sleep 0.3
@@ -75,8 +84,13 @@ wait "$vp_pid" || fail "exit status $? after SIGTERM"
 vp_pid=
 exec 3>&-
 expect_job 8 "stopped during the job"
+# A restart in the same folder numbers on after the highest job there, and changes no file of it.
 mv "$work/vp.out" "$work/vp-first.out"
+touch "$jobs/job-11-2.png"
+(cd "$jobs" && md5sum -- * >"$work/before.md5")
 start_vp
-send "$good";              expect_job 1 "well-formed"
+send "$good";              expect_job 12 "well-formed"
+(cd "$jobs" && md5sum --quiet -c "$work/before.md5") || fail "a restart changed an earlier job's files"
+cmp -s "$jobs/job-12.prn" "$good" && [ -s "$jobs/job-12-1.png" ] || fail "job 12: not kept whole"
 cat "$work/vp-first.out" "$work/vp.out"
 echo "PASS: virtual printer"
