@@ -3,7 +3,10 @@
 # (cupsfilter: ghostscript renders it to 600-dpi raster, then our filter) with the driver's PPD,
 # writing the printer stream to out/sample.prn. Lists the stream with the inspector and writes a
 # preview of each printed page to out/sample-N.png. Nothing is installed into the system.
+# Usage: sample.sh [DOCUMENT [cupsfilter options...]]   (default: samples/sample.ps)
 set -euo pipefail
+doc=$(realpath "${1:-$(dirname "$0")/../samples/sample.ps}")
+shift $(($# > 0 ? 1 : 0))
 cd "$(dirname "$0")/.."
 scripts/setup.sh >/dev/null
 mkdir -p out
@@ -11,8 +14,8 @@ sandbox=$(mktemp -d)
 trap 'rm -rf "$sandbox"' EXIT
 scripts/serverbin.sh "$sandbox" build/filter/rastertokorvilaserprinter
 
-cupsfilter -c "$sandbox/cups-files.conf" -p ppd/korvilaser.ppd -m printer/foo -e \
-  samples/sample.ps >out/sample.prn 2>out/sample.log || {
+cupsfilter -c "$sandbox/cups-files.conf" -p ppd/korvilaser.ppd -m printer/foo -e "$@" \
+  "$doc" >out/sample.prn 2>out/sample.log || {
   echo "cupsfilter failed; its log is out/sample.log" >&2
   exit 1
 }
