@@ -1,6 +1,8 @@
 // Tests of the filter process: arguments, input, PPD, page cycle and exit status.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "stream.h"
 #include "support/files.h"
 #include "support/ppd.h"
@@ -114,7 +116,7 @@ TEST(FilterJob, PagesThePrinterCannotShowEndTheJob)
 {
     struct Kind {
         const char* name;
-        cups_cspace_t space;
+        unsigned space;  // any number may arrive in a stream
         unsigned bitsPerColor, bitsPerPixel;
         bool printable;
     } kinds[] = {
@@ -122,12 +124,13 @@ TEST(FilterJob, PagesThePrinterCannotShowEndTheJob)
         {"K 1 bit", CUPS_CSPACE_K, 1, 1, true},     {"W 2 bits", CUPS_CSPACE_W, 2, 2, false},
         {"sW 8 bits", CUPS_CSPACE_SW, 8, 8, false}, {"K 8 bits", CUPS_CSPACE_K, 8, 8, false},
         {"RGB 24 bits", CUPS_CSPACE_RGB, 8, 24, false}, {"RGB 1 bit", CUPS_CSPACE_RGB, 1, 1, false},
+        {"no colour space at all", 0x28000000, 1, 1, false},
     };
     TestPpd ppd;
     const RasterPage good{makeHeader(64, 2), {Bytes(8, 0x0F), Bytes(8, 0xF0)}};
     for (const Kind& k : kinds) {
         cups_page_header2_t h = makeHeader(64, 2, 64 * k.bitsPerPixel / 8);
-        h.cupsColorSpace = k.space;
+        memcpy(&h.cupsColorSpace, &k.space, sizeof k.space);
         h.cupsBitsPerColor = k.bitsPerColor;
         h.cupsBitsPerPixel = k.bitsPerPixel;
         h.cupsNumColors = k.space == CUPS_CSPACE_RGB ? 3 : 1;

@@ -71,6 +71,15 @@ int SendOneLineData(uint32_t length)
     return CompressDataAndSend(szRasterBuf, length, 3);
 }
 
+// The header's colour space as the number the stream holds: any 32-bit value can arrive there,
+// and most are no value of the enumeration.
+unsigned colorSpace(const cups_page_header2_t& header)
+{
+    unsigned space;
+    memcpy(&space, &header.cupsColorSpace, sizeof space);
+    return space;
+}
+
 // In the K colour space a set bit is black. Flipping the bits that hold pixels as each line is
 // read turns the line into the W line that prints the same dots; bits past the width stay as the
 // raster has them, as in a W page, so the rest of the line path is the same for both.
@@ -127,9 +136,8 @@ void scanLines(cups_raster_t* raster, const cups_page_header2_t& header)
 
 bool IsPrintablePage(const cups_page_header2_t& header)
 {
-    return header.cupsBitsPerPixel == 1 &&
-           (header.cupsColorSpace == CUPS_CSPACE_W || header.cupsColorSpace == CUPS_CSPACE_SW ||
-            header.cupsColorSpace == CUPS_CSPACE_K);
+    const unsigned space = colorSpace(header);
+    return header.cupsBitsPerPixel == 1 && (space == CUPS_CSPACE_W || space == CUPS_CSPACE_SW || space == CUPS_CSPACE_K);
 }
 
 bool ScanPage(cups_raster_t* raster, const cups_page_header2_t& header)
@@ -137,7 +145,7 @@ bool ScanPage(cups_raster_t* raster, const cups_page_header2_t& header)
     if (!allocatePageBuffers(header))
         return false;
     gFeed = gMarginTop;
-    if (header.cupsColorSpace == CUPS_CSPACE_K)
+    if (colorSpace(header) == CUPS_CSPACE_K)
         scanLines<true>(raster, header);
     else
         scanLines<false>(raster, header);
