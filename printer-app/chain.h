@@ -1,0 +1,37 @@
+// A job's chain of child processes: CUPS's converters and the driver's filter, each reading the
+// one before, the last one's output streamed to the printer as it comes.
+#pragma once
+
+#include <pappl/pappl.h>
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+// What every stage of a job is told, as CUPS tells its filters.
+struct ChainJob {
+    std::string id, user, title;
+    int copies = 1;
+    std::string options;      // CUPS option list for the PPD ("media=A4 PrintDensity=2 ...")
+    std::string contentType;  // the document's MIME type
+};
+
+struct Chain {
+    std::vector<pid_t> pids;  // in chain order; all in one process group, the first's
+    std::vector<std::string> names;  // their program names, for the log
+    int input = -1;           // write end of the first stage's standard input, for raster jobs
+    int output = -1;          // the last stage's standard output
+    int errors = -1;          // every stage's standard error
+    bool countPages = false;  // count pages sent into the job's completed impressions
+};
+
+// Starts the programs as a chain. The first reads `inputFd`, or a pipe left in chain.input when
+// inputFd is -1. When this process runs as root the stages run as the user "lp", as CUPS runs its
+// filters. Returns false (and starts nothing) when a pipe, the user or a process cannot be had.
+bool startChain(Chain& chain, const std::vector<std::string>& programs, const ChainJob& job, int inputFd);
+
+// Streams the chain's output to the device until the chain ends, logging what the stages say.
+// chain.input stays the caller's to close (the raster writer may still hold it).
+// A cancelled job stops the whole chain (the filter closes the page it is on). Returns true when
+// every stage ended well or the job was cancelled; otherwise sets the job's message.
+bool runChain(Chain& chain, pappl_job_t* job, pappl_device_t* device);

@@ -1,0 +1,87 @@
+// Document jobs: each format has its chain of CUPS's converters, as cupsd would run them for this
+// PPD, ending in the driver's filter; the filter's output goes to the printer as it comes.
+#include "documents.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "chain.h"
+#include "options.h"
+#include "paths.h"
+
+namespace {
+
+// The converters for a format, before the filter; none for a format the app does not take.
+std::vector<std::string> convertersFor(const char* format)
+{
+    const std::string dir = korviPaths().cupsFilters + "/";
+    if (strcmp(format, "application/pdf") == 0)
+        return {dir + "pdftopdf", dir + "gstoraster"};
+    if (strcmp(format, "application/postscript") == 0)
+        return {dir + "pstops", dir + "gstoraster"};
+    if (strcmp(format, "image/jpeg") == 0 || strcmp(format, "image/png") == 0)
+        return {dir + "imagetoraster"};
+    return {};
+}
+
+bool printDocument(pappl_job_t* job, pappl_device_t* device, void*)
+{
+    const char* format = papplJobGetFormat(job);
+    std::vector<std::string> stages = convertersFor(format);
+    if (stages.empty()) {
+        papplJobSetMessage(job, "Documents of type %s cannot be printed.", format);
+        return false;
+    }
+    stages.push_back(korviPaths().filter);
+    int document = open(papplJobGetFilename(job), O_RDONLY | O_CLOEXEC);
+    if (document < 0) {
+        papplJobSetMessage(job, "The document could not be read.");
+        return false;
+    }
+    pappl_pr_options_t* options = papplJobCreatePrintOptions(job, 0, false);
+    Chain chain;
+    chain.countPages = true;
+    bool printed = startChain(chain, stages, chainJob(job, options, format), document);
+    close(document);
+    papplJobDeletePrintOptions(options);
+    if (!printed) {
+        papplJobSetMessage(job, "The conversion could not be started.");
+        return false;
+    }
+    return runChain(chain, job, device);
+}
+
+}  // namespace
+
+std::string ppdOptions(const pappl_pr_options_t* options)
+{
+    std::string text = std::string("media=") + ppdPageSize(options->media.size_name) +
+                       " PrintDensity=" + std::to_string(printDensity(options->print_darkness, options->darkness_configured)) +
+                       " PaperWeight=" + std::to_string(paperWeight(options->media.type));
+    if (options->first_page > 1 || options->last_page < unsigned(INT_MAX))
+        text += " page-ranges=" + std::to_string(options->first_page) + "-" + std::to_string(options->last_page);
+    return text;
+}
+
+ChainJob chainJob(pappl_job_t* job, const pappl_pr_options_t* options, const char* contentType)
+{
+    ChainJob c;
+    c.id = std::to_string(papplJobGetID(job));
+    c.user = papplJobGetUsername(job) ? papplJobGetUsername(job) : "anonymous";
+    c.title = papplJobGetName(job) ? papplJobGetName(job) : "untitled";
+    c.copies = options->copies > 0 ? options->copies : 1;
+    c.options = ppdOptions(options);
+    c.contentType = contentType;
+    return c;
+}
+
+void addDocumentFilters(pappl_system_t* system)
+{
+    for (const char* format : {"application/pdf", "application/postscript", "image/jpeg", "image/png"})
+        papplSystemAddMIMEFilter(system, format, kKorviFormat, printDocument, nullptr);
+}

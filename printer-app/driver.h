@@ -1,0 +1,16 @@
+// The one driver of the Printer Application, korvi_laser: what a Korvi laser printer can do, as
+// IPP clients see it.
+#pragma once
+
+#include <pappl/pappl.h>
+
+constexpr const char* kKorviDriverName = "korvi_laser";
+constexpr const char* kKorviDriverDescription = "Korvi Laser Printer";
+
+// PAPPL's driver callback: fills in the printer's capabilities and callbacks.
+bool korviDriver(pappl_system_t* system, const char* driverName, const char* deviceUri, const char* deviceId,
+                 pappl_pr_driver_data_t* data, ipp_t** attrs, void* cbData);
+
+// PAPPL's printer creation callback: one job at a time per printer, so two jobs' bytes never
+// meet on the wire.
+void korviPrinterCreated(pappl_printer_t* printer, void* cbData);

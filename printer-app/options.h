@@ -1,0 +1,30 @@
+// What the standard IPP job attributes mean for this printer: media sizes by their PWG names and
+// the PPD's size names, media types for the paper weights, and print darkness for the density.
+#pragma once
+
+#include <cstddef>
+
+struct KorviMedia {
+    const char* pwgName;  // IPP "media" keyword
+    const char* ppdName;  // the PPD's PageSize choice
+};
+
+// The media the printer takes, A4 first (the default).
+extern const KorviMedia kKorviMedia[];
+extern const size_t kKorviMediaCount;
+
+// IPP "media-type" keywords for PaperWeight 0..3 (thin, plain, thick, thicker); plain is the default.
+extern const char* const kKorviMediaTypes[];
+extern const size_t kKorviMediaTypeCount;
+constexpr int kDefaultPaperWeight = 1;
+
+// The PPD's size name for a PWG media name; A4 for one the printer does not take.
+const char* ppdPageSize(const char* pwgName);
+
+// PaperWeight 0..3 for an IPP media type; plain paper for an unknown or missing one.
+int paperWeight(const char* mediaType);
+
+// PrintDensity 0..4 from the job's "print-darkness" (-100..100, 0 normal) and the printer's
+// "printer-darkness-configured" (0..100, 50 normal): the job's darkness moves the printer's by
+// half its value, and the result falls into one of five equal steps.
+int printDensity(int printDarkness, int darknessConfigured);

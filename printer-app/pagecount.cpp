@@ -1,0 +1,42 @@
+// Page counter over the printer stream: init and settings (55 bytes), then commands that are
+// ESC and two letters: start page (9 bytes), end page (3), blank line (5), line frame (6 and a
+// payload whose 16-bit length is in bytes 4 and 5).
+#include "pagecount.h"
+
+#include <algorithm>
+#include <cstring>
+
+unsigned countPages(PageCounter& c, const uint8_t* bytes, size_t size)
+{
+    unsigned ended = 0;
+    for (size_t i = 0; i < size;) {
+        if (c.skip > 0) {
+            size_t n = size_t(std::min<uint64_t>(c.skip, size - i));
+            c.skip -= n;
+            i += n;
+            continue;
+        }
+        c.head[c.headSize++] = bytes[i++];
+        if (c.headSize < 3)
+            continue;
+        const uint8_t kind = c.head[1], letter = c.head[2];
+        if (c.head[0] == 0x1B && kind == '$' && letter == 'B') {
+            ++ended;
+        } else if (c.head[0] == 0x1B && kind == '$' && letter == 'A') {
+            c.skip = 6;
+        } else if (c.head[0] == 0x1B && kind == '*' && letter == 'B') {
+            c.skip = 2;
+        } else if (c.head[0] == 0x1B && kind == '*' && letter == 'A') {
+            if (c.headSize < 6)
+                continue;
+            c.skip = uint64_t(c.head[4]) | uint64_t(c.head[5]) << 8;
+        } else {
+            // Not a command the filter writes: look for one from the next byte on.
+            memmove(c.head, c.head + 1, --c.headSize);
+            continue;
+        }
+        c.headSize = 0;
+    }
+    c.pages += ended;
+    return ended;
+}

@@ -1,0 +1,14 @@
+// Where the Printer Application finds the driver's filter and PPD, and CUPS's converters. Run from
+// the build tree it uses the filter built beside it and the source tree's PPD; installed, the
+// installed ones.
+#pragma once
+
+#include <string>
+
+struct KorviPaths {
+    std::string filter;     // rastertokorvilaserprinter
+    std::string ppd;        // korvilaser.ppd
+    std::string cupsFilters; // the folder of CUPS's converters (pdftopdf, gstoraster, ...)
+};
+
+const KorviPaths& korviPaths();

@@ -1,0 +1,124 @@
+// Raster jobs. The filter runs as a child from the job's start to its end; a thread streams its
+// output to the printer while PAPPL's job thread writes the pages into its standard input.
+#include "raster.h"
+
+#include <cups/raster.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "chain.h"
+#include "documents.h"
+#include "halftone.h"
+#include "paths.h"
+
+namespace {
+
+struct RasterJob {
+    Chain chain;
+    cups_raster_t* raster = nullptr;
+    std::thread sender;
+    bool sent = false;             // what runChain returned
+    std::vector<uint8_t> bits;     // one halftoned line
+    GreyKind grey = GreyKind::kWhiteIsHigh;
+    unsigned width = 0;            // of the page being written
+    bool pageOpen = false;
+};
+
+RasterJob* rasterJob(pappl_job_t* job)
+{
+    return static_cast<RasterJob*>(papplJobGetData(job));
+}
+
+// The filter's 1-bit, white-is-set page header for a page of the client's 8-bit grey header.
+cups_page_header2_t filterHeader(const cups_page_header2_t& grey, int copies)
+{
+    cups_page_header2_t h = grey;
+    h.cupsBitsPerColor = 1;
+    h.cupsBitsPerPixel = 1;
+    h.cupsBytesPerLine = (grey.cupsWidth + 7) / 8;
+    h.cupsColorSpace = CUPS_CSPACE_W;
+    h.cupsColorOrder = CUPS_ORDER_CHUNKED;
+    h.cupsNumColors = 1;
+    h.NumCopies = unsigned(copies > 0 ? copies : 1);  // the printer makes the copies
+    return h;
+}
+
+}  // namespace
+
+bool rasterStartJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device)
+{
+    auto* r = new RasterJob;
+    if (!startChain(r->chain, {korviPaths().filter}, chainJob(job, options, "application/vnd.cups-raster"), -1)) {
+        delete r;
+        papplJobSetMessage(job, "The printer's filter could not be started.");
+        return false;
+    }
+    // From here on the job's end callback is called whatever happens, and cleans up.
+    papplJobSetData(job, r);
+    r->raster = cupsRasterOpen(r->chain.input, CUPS_RASTER_WRITE);
+    r->sender = std::thread([r, job, device] { r->sent = runChain(r->chain, job, device); });
+    return true;
+}
+
+bool rasterStartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, unsigned)
+{
+    RasterJob* r = rasterJob(job);
+    const cups_page_header2_t& h = options->header;
+    if (!r || !r->raster)
+        return false;
+    if (h.cupsBitsPerPixel != 8 || h.HWResolution[0] != 600 || h.HWResolution[1] != 600 ||
+        (h.cupsColorSpace != CUPS_CSPACE_SW && h.cupsColorSpace != CUPS_CSPACE_K &&
+         h.cupsColorSpace != CUPS_CSPACE_W)) {
+        papplJobSetMessage(job, "Raster pages must be 8-bit grey at 600 dpi.");
+        papplJobSetReasons(job, PAPPL_JREASON_DOCUMENT_UNPRINTABLE_ERROR, PAPPL_JREASON_NONE);
+        return false;
+    }
+    cups_page_header2_t bits = filterHeader(h, options->copies);
+    if (!cupsRasterWriteHeader2(r->raster, &bits))
+        return false;
+    r->grey = h.cupsColorSpace == CUPS_CSPACE_K ? GreyKind::kBlackIsHigh : GreyKind::kWhiteIsHigh;
+    r->width = h.cupsWidth;
+    r->bits.assign(bits.cupsBytesPerLine, 0);
+    r->pageOpen = true;
+    return true;
+}
+
+bool rasterWriteLine(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned y, const unsigned char* line)
+{
+    RasterJob* r = rasterJob(job);
+    if (!r || !r->pageOpen)
+        return false;
+    halftoneLine(line, r->width, y, r->grey, r->bits.data());
+    return cupsRasterWritePixels(r->raster, r->bits.data(), unsigned(r->bits.size())) != 0;
+}
+
+bool rasterEndPage(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned)
+{
+    if (RasterJob* r = rasterJob(job))
+        r->pageOpen = false;
+    return true;
+}
+
+// Ends the filter's input; the filter finishes (a page cut short by a cancel is closed as it
+// stands), the sender streams the rest to the printer and the chain is reaped.
+bool rasterEndJob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*)
+{
+    RasterJob* r = rasterJob(job);
+    if (!r)
+        return false;
+    if (r->raster)
+        cupsRasterClose(r->raster);
+    if (r->chain.input >= 0) {
+        close(r->chain.input);
+        r->chain.input = -1;
+    }
+    if (r->sender.joinable())
+        r->sender.join();
+    bool sent = r->sent;
+    papplJobSetData(job, nullptr);
+    delete r;
+    return sent;
+}
