@@ -58,7 +58,7 @@ void fillMedia(pappl_media_col_t& col, const char* sizeName)
 }  // namespace
 
 bool korviDriver(pappl_system_t*, const char* driverName, const char*, const char*, pappl_pr_driver_data_t* d,
-                 ipp_t**, void*)
+                 ipp_t** attrs, void*)
 {
     if (strcmp(driverName, kKorviDriverName) != 0)
         return false;
@@ -93,13 +93,26 @@ bool korviDriver(pappl_system_t*, const char* driverName, const char*, const cha
     d->num_type = int(kKorviMediaTypeCount);
     for (size_t i = 0; i < kKorviMediaTypeCount; ++i)
         d->type[i] = kKorviMediaTypes[i];
+    d->orient_default = IPP_ORIENT_PORTRAIT;
+    d->has_supplies = true;
     d->darkness_supported = 5;  // PrintDensity 0..4
     d->darkness_configured = 50;
     d->darkness_default = 0;
+    // One-sided: a raster page's back needs no turning; PAPPL names it only for duplex printers.
+    *attrs = ippNew();
+    ippAddString(*attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "pwg-raster-document-sheet-back", nullptr, "normal");
     return true;
 }
 
 void korviPrinterCreated(pappl_printer_t* printer, void*)
 {
     papplPrinterSetMaxActiveJobs(printer, 1);
+    // The printer tells nothing back over its raw port: its toner is there, its level unknown.
+    pappl_supply_t toner{};
+    toner.color = PAPPL_SUPPLY_COLOR_BLACK;
+    strncpy(toner.description, "Black Toner", sizeof toner.description - 1);
+    toner.is_consumed = true;
+    toner.level = -1;
+    toner.type = PAPPL_SUPPLY_TYPE_TONER;
+    papplPrinterSetSupplies(printer, 1, &toner);
 }

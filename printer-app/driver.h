@@ -12,5 +12,5 @@ bool korviDriver(pappl_system_t* system, const char* driverName, const char* dev
                  pappl_pr_driver_data_t* data, ipp_t** attrs, void* cbData);
 
 // PAPPL's printer creation callback: one job at a time per printer, so two jobs' bytes never
-// meet on the wire.
+// meet on the wire; the toner, of unknown level.
 void korviPrinterCreated(pappl_printer_t* printer, void* cbData);

@@ -50,15 +50,38 @@ const Thresholds& thresholds()
     return table;
 }
 
+// Darkness (0 white, 255 black) of each grey value. Ghostscript's screen on this printer's PPD
+// puts about 3.5 points less ink than a grey asks for (measured on a ramp: 6 % for a 10 % grey,
+// 44 % for 50 %, 84 % for 90 %); the same curve here keeps a raster page's tones those of the same
+// page sent as PDF.
+using ToneCurve = std::array<uint8_t, 256>;
+
+ToneCurve makeToneCurve(bool whiteIsHigh)
+{
+    ToneCurve curve{};
+    for (int v = 0; v < 256; ++v) {
+        const int dark = whiteIsHigh ? 255 - v : v;
+        const int ink = dark == 255 ? 255 : (dark * 977 - 35 * 255 + 500) / 1000;  // solid stays solid
+        curve[size_t(v)] = uint8_t(std::clamp(ink, 0, 255));
+    }
+    return curve;
+}
+
+const ToneCurve& toneCurve(GreyKind kind)
+{
+    static const ToneCurve white = makeToneCurve(true), black = makeToneCurve(false);
+    return kind == GreyKind::kWhiteIsHigh ? white : black;
+}
+
 }  // namespace
 
 void halftoneLine(const uint8_t* grey, size_t width, uint32_t y, GreyKind kind, uint8_t* out)
 {
     const std::array<uint8_t, kTile>& row = thresholds()[y % kTile];
-    const uint8_t flip = kind == GreyKind::kWhiteIsHigh ? 0xFF : 0x00;  // to darkness
+    const ToneCurve& darkness = toneCurve(kind);
     memset(out, 0, (width + 7) / 8);
     for (size_t x = 0; x < width; ++x) {
-        const bool ink = uint8_t(grey[x] ^ flip) > row[x % kTile];
+        const bool ink = darkness[grey[x]] > row[x % kTile];
         if (!ink)
             out[x / 8] |= uint8_t(0x80 >> (x % 8));  // a set bit is white paper
     }

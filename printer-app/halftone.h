@@ -8,6 +8,6 @@
 enum class GreyKind { kWhiteIsHigh, kBlackIsHigh };
 
 // Makes one line of `width` grey pixels into (width + 7) / 8 bytes at `out`, for line `y` of
-// the page: a clustered-dot screen, as laser printers and ghostscript use, whose ink coverage
-// follows the grey value. Bits past the width are 0.
+// the page: a clustered-dot screen, as laser printers and ghostscript use, with ghostscript's
+// tones. Bits past the width are 0.
 void halftoneLine(const uint8_t* grey, size_t width, uint32_t y, GreyKind kind, uint8_t* out);

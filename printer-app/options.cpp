@@ -5,8 +5,9 @@
 #include <cstring>
 
 const KorviMedia kKorviMedia[] = {
-    {"iso_a4_210x297mm", "A4"},       {"iso_a5_148x210mm", "A5"},        {"iso_b5_176x250mm", "ISOB5"},
-    {"na_letter_8.5x11in", "Letter"}, {"na_legal_8.5x14in", "Legal"},
+    {"iso_a4_210x297mm", "A4", 595, 842},        {"iso_a5_148x210mm", "A5", 420, 595},
+    {"iso_b5_176x250mm", "ISOB5", 498, 708},     {"na_letter_8.5x11in", "Letter", 612, 792},
+    {"na_legal_8.5x14in", "Legal", 612, 1008},
 };
 const size_t kKorviMediaCount = sizeof kKorviMedia / sizeof kKorviMedia[0];
 
@@ -20,6 +21,15 @@ const char* ppdPageSize(const char* pwgName)
         if (pwgName && strcmp(pwgName, m.pwgName) == 0)
             return m.ppdName;
     return kKorviMedia[0].ppdName;
+}
+
+const KorviMedia* mediaForPoints(unsigned widthPt, unsigned lengthPt)
+{
+    for (const KorviMedia& m : kKorviMedia)
+        if (widthPt + 2 >= m.widthPt && widthPt <= m.widthPt + 2 && lengthPt + 2 >= m.lengthPt &&
+            lengthPt <= m.lengthPt + 2)
+            return &m;
+    return nullptr;
 }
 
 int paperWeight(const char* mediaType)

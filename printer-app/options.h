@@ -7,6 +7,7 @@
 struct KorviMedia {
     const char* pwgName;  // IPP "media" keyword
     const char* ppdName;  // the PPD's PageSize choice
+    unsigned widthPt, lengthPt;  // the PPD's size in points, which the filter knows the paper by
 };
 
 // The media the printer takes, A4 first (the default).
@@ -20,6 +21,10 @@ constexpr int kDefaultPaperWeight = 1;
 
 // The PPD's size name for a PWG media name; A4 for one the printer does not take.
 const char* ppdPageSize(const char* pwgName);
+
+// The media whose size in points lies within 2 points of the given one, or nullptr. A raster page
+// of A4 computed from its dots (594.96 x 842.04) is still A4 to the printer.
+const KorviMedia* mediaForPoints(unsigned widthPt, unsigned lengthPt);
 
 // PaperWeight 0..3 for an IPP media type; plain paper for an unknown or missing one.
 int paperWeight(const char* mediaType);

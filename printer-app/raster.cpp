@@ -12,6 +12,7 @@
 #include "chain.h"
 #include "documents.h"
 #include "halftone.h"
+#include "options.h"
 #include "paths.h"
 
 namespace {
@@ -24,6 +25,8 @@ struct RasterJob {
     std::vector<uint8_t> bits;     // one halftoned line
     GreyKind grey = GreyKind::kWhiteIsHigh;
     unsigned width = 0;            // of the page being written
+    unsigned height = 0;
+    unsigned lines = 0;            // written of this page
     bool pageOpen = false;
 };
 
@@ -43,6 +46,13 @@ cups_page_header2_t filterHeader(const cups_page_header2_t& grey, int copies)
     h.cupsColorOrder = CUPS_ORDER_CHUNKED;
     h.cupsNumColors = 1;
     h.NumCopies = unsigned(copies > 0 ? copies : 1);  // the printer makes the copies
+    // Raster formats give the size from the dots; the printer knows its papers by the PPD's points.
+    if (const KorviMedia* m = mediaForPoints(h.PageSize[0], h.PageSize[1])) {
+        h.PageSize[0] = m->widthPt;
+        h.PageSize[1] = m->lengthPt;
+        h.cupsPageSize[0] = float(m->widthPt);
+        h.cupsPageSize[1] = float(m->lengthPt);
+    }
     return h;
 }
 
@@ -81,6 +91,8 @@ bool rasterStartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device
         return false;
     r->grey = h.cupsColorSpace == CUPS_CSPACE_K ? GreyKind::kBlackIsHigh : GreyKind::kWhiteIsHigh;
     r->width = h.cupsWidth;
+    r->height = h.cupsHeight;
+    r->lines = 0;
     r->bits.assign(bits.cupsBytesPerLine, 0);
     r->pageOpen = true;
     return true;
@@ -92,13 +104,24 @@ bool rasterWriteLine(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, uns
     if (!r || !r->pageOpen)
         return false;
     halftoneLine(line, r->width, y, r->grey, r->bits.data());
+    ++r->lines;
     return cupsRasterWritePixels(r->raster, r->bits.data(), unsigned(r->bits.size())) != 0;
 }
 
-bool rasterEndPage(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned)
+// A page the client sent short (PAPPL goes on as if it were whole) ends the job as failed; the
+// filter closes the part it was given.
+bool rasterEndPage(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned page)
 {
-    if (RasterJob* r = rasterJob(job))
-        r->pageOpen = false;
+    RasterJob* r = rasterJob(job);
+    if (!r)
+        return false;
+    r->pageOpen = false;
+    if (r->lines < r->height && !papplJobIsCanceled(job)) {
+        papplJobSetMessage(job, "Page %u of the raster document is cut short (%u of %u lines).", page, r->lines,
+                           r->height);
+        papplJobSetReasons(job, PAPPL_JREASON_DOCUMENT_FORMAT_ERROR, PAPPL_JREASON_NONE);
+        return false;
+    }
     return true;
 }
 

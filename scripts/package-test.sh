@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Installs the built package (dist/, from scripts/package.sh) into a clean Debian 12 root, as an
-# administrator would, and prints through it: apt-get install ./printer-driver-korvi_*.deb, the
+# Installs the built packages (dist/, from scripts/package.sh) into a clean Debian 12 root, as an
+# administrator would, and prints through them: apt-get install of printer-driver-korvi and
+# korvi-printer-app, the
 # root's own cupsd, lpinfo -m, a queue added with lpadmin from the installed PPD (page logging
 # on, with a PageLogFormat set in cupsd.conf as an administrator who wants page accounting does),
 # a PDF printed with lp to a file: device, the output checked with the installed korvidecode and
-# the pages counted in page_log. Then apt-get purge must leave none of the package's files.
+# the pages counted in page_log. Then the Printer Application, started there as root: a printer
+# added on the installed virtual printer, a PDF submitted, its stream checked. Then apt-get purge
+# must leave none of the packages' files, nor the application's state and spool.
 #
 # The clean root is made once with debootstrap and kept in $KORVI_ROOT_CACHE (default
 # /var/cache/korvi-package-test); each run works on a fresh copy of it, and downloaded packages
@@ -14,7 +17,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/need.sh debootstrap
 deb=$(ls dist/printer-driver-korvi_*.deb 2>/dev/null | head -1)
-[ -n "$deb" ] || { echo "no package in dist/: run scripts/package.sh first"; exit 1; }
+appdeb=$(ls dist/korvi-printer-app_*.deb 2>/dev/null | head -1)
+[ -n "$deb" ] && [ -n "$appdeb" ] || { echo "no packages in dist/: run scripts/package.sh first"; exit 1; }
 
 cache=${KORVI_ROOT_CACHE:-/var/cache/korvi-package-test}
 mirror=$(awk '/^URIs:/ { print $2; exit }' /etc/apt/sources.list.d/debian.sources 2>/dev/null || true)
@@ -28,14 +32,11 @@ if [ ! -x "$cache/pristine/usr/bin/apt-get" ]; then
 fi
 
 root=$(mktemp -d /tmp/korvi-root-XXXXXX)
-cupsd_pid=
+. tests/e2e/helpers.sh
+cupsd_pid= app_pid= vp_pid=
 mounts=()
 cleanup() {
-  if [ -n "$cupsd_pid" ]; then
-    kill "$cupsd_pid" 2>/dev/null || true
-    for _ in $(seq 50); do kill -0 "$cupsd_pid" 2>/dev/null || break; sleep 0.1; done
-    kill -9 "$cupsd_pid" 2>/dev/null || true
-  fi
+  stop_pid "$app_pid"; stop_pid "$vp_pid"; stop_pid "$cupsd_pid"
   for ((i = ${#mounts[@]} - 1; i >= 0; i--)); do umount -l "${mounts[i]}" 2>/dev/null || true; done
   rm -rf --one-file-system "$root"
 }
@@ -50,16 +51,15 @@ printf '#!/bin/sh\nexit 101\n' >"$root/usr/sbin/policy-rc.d"  # no daemons start
 chmod 0755 "$root/usr/sbin/policy-rc.d"
 in_root() { chroot "$root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin DEBIAN_FRONTEND=noninteractive "$@"; }
 
-cp "$deb" "$root/tmp/"
+cp "$deb" "$appdeb" "$root/tmp/"
 cp tests/data/document.pdf "$root/tmp/"
 in_root apt-get update -qq >/dev/null
-in_root apt-get install -y -qq --no-install-recommends "/tmp/$(basename "$deb")" >"$root/tmp/install.log" 2>&1 ||
-  { tail -20 "$root/tmp/install.log"; fail "apt-get install"; }
-echo "installed $(basename "$deb") and what it depends on"
+in_root apt-get install -y -qq --no-install-recommends "/tmp/$(basename "$deb")" "/tmp/$(basename "$appdeb")" \
+  >"$root/tmp/install.log" 2>&1 || { tail -20 "$root/tmp/install.log"; fail "apt-get install"; }
+echo "installed $(basename "$deb"), $(basename "$appdeb") and what they depend on"
 
 # The root's own scheduler, on a free loopback port, file: devices allowed for the test.
-port=$((20000 + ($$ + 104729) % 20000))
-while (echo >"/dev/tcp/127.0.0.1/$port") 2>/dev/null; do port=$((port + 1)); done
+port=$(free_port $((20000 + ($$ + 104729) % 20000)))
 conf=$root/etc/cups/cupsd.conf
 sed -i -e "s/^Listen .*:631$/Listen 127.0.0.1:$port/" -e '/^PageLogFormat/d' "$conf"
 echo 'PageLogFormat %p %u %j %T %P %C %{job-billing} %{job-originating-host-name} %{job-name} %{media} %{sides}' >>"$conf"
@@ -92,10 +92,33 @@ for _ in $(seq 50); do counted && break; sleep 0.2; done
 cat "$root/var/log/cups/page_log" 2>/dev/null || true
 counted || fail "page_log does not count the job's 3 pages"
 
-kill "$cupsd_pid"; wait "$cupsd_pid" 2>/dev/null || true; cupsd_pid=
-files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { sub(/^\./, "", $6); print $6 }')
-in_root apt-get purge -y -qq printer-driver-korvi >/dev/null 2>&1 || fail "apt-get purge"
-for f in $files; do [ ! -e "$root$f" ] || fail "left behind after purge: $f"; done
-[ ! -e "$root/usr/share/ppd/korvi" ] || fail "left behind after purge: /usr/share/ppd/korvi"
-echo "purged: none of the package's $(wc -w <<<"$files") files left"
-echo "PASS: package installs, prints, counts and purges in a clean Debian 12 root"
+stop_pid "$cupsd_pid"; cupsd_pid=
+
+# The Printer Application as the system runs it (root; its chain runs as lp), printing to the
+# installed virtual printer.
+vport=$(free_port $((port + 1)))
+aport=$(free_port $((vport + 1)))
+chroot "$root" korvidecode --listen "127.0.0.1:$vport" --output /tmp/vp >"$root/tmp/vp.out" 2>&1 &
+vp_pid=$!
+chroot "$root" korvi-printer-app server -o server-port="$aport" -o log-file=/tmp/app.log \
+  -o spool-directory=/var/spool/korvi-printer-app >/dev/null 2>&1 &
+app_pid=$!
+wait_until 300 bash -c "(echo >/dev/tcp/127.0.0.1/$aport) 2>/dev/null" || fail "korvi-printer-app does not listen"
+in_root korvi-printer-app add -d korvi -m korvi_laser -v "socket://127.0.0.1:$vport" || fail "korvi-printer-app add"
+in_root korvi-printer-app submit -d korvi /tmp/document.pdf || fail "korvi-printer-app submit"
+wait_until 600 grep -q "^job 1:" "$root/tmp/vp.out" || { cat "$root/tmp/app.log"; fail "no job reached the virtual printer"; }
+cat "$root/tmp/vp.out"
+grep -q "^job 1: .* 3 pages, well-formed" "$root/tmp/vp.out" || fail "the application's job"
+grep -q "Starting print job" "$root/tmp/app.log" && ! grep -q "^E .*ended with" "$root/tmp/app.log" || fail "app log"
+in_root korvi-printer-app shutdown >/dev/null 2>&1 || true
+stop_pid "$app_pid"; app_pid=
+stop_pid "$vp_pid"; vp_pid=
+[ -e "$root/var/lib/korvi-printer-app.state" ] || fail "the application kept no state"
+
+files=$( (dpkg-deb -c "$deb"; dpkg-deb -c "$appdeb") | awk '$1 !~ /^d/ { sub(/^\./, "", $6); print $6 }')
+in_root apt-get purge -y -qq korvi-printer-app printer-driver-korvi >/dev/null 2>&1 || fail "apt-get purge"
+for f in $files /var/lib/korvi-printer-app.state /var/spool/korvi-printer-app /usr/share/ppd/korvi; do
+  [ ! -e "$root$f" ] || fail "left behind after purge: $f"
+done
+echo "purged: none of the packages' $(wc -w <<<"$files") files left, nor the application's state and spool"
+echo "PASS: packages install, print (through CUPS and the Printer Application), count and purge in a clean Debian 12 root"

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Builds the Debian package printer-driver-korvi into dist/ with the ordinary Debian tools
+# Builds the Debian packages printer-driver-korvi and korvi-printer-app into dist/ with the ordinary Debian tools
 # (dpkg-buildpackage, debhelper), from a copy of the source tree, then checks it with lintian:
 # any error or warning fails. Installs what building needs (apt, only what is missing).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/need.sh debhelper dpkg-dev fakeroot lintian cmake g++ libcups2-dev libpng-dev
+scripts/need.sh debhelper dpkg-dev fakeroot lintian cmake g++ pkg-config libcups2-dev libpng-dev libpappl-dev
 
 src=$(mktemp -d /tmp/korvi-package-XXXXXX)
 trap 'rm -rf "$src"' EXIT
@@ -16,8 +16,8 @@ git ls-files -co --exclude-standard | tar -cf - -T - | tar -xf - -C "$src/printe
   exit 1
 }
 mkdir -p dist
-rm -f dist/printer-driver-korvi_*
-cp "$src"/printer-driver-korvi_*.deb dist/
-deb=$(ls dist/printer-driver-korvi_*.deb)
-echo "Built $deb"
-lintian --fail-on error,warning --info "$deb" && echo "PASS: lintian"
+rm -f dist/printer-driver-korvi_* dist/korvi-printer-app_*
+cp "$src"/printer-driver-korvi_*.deb "$src"/korvi-printer-app_*.deb dist/
+debs=(dist/printer-driver-korvi_*.deb dist/korvi-printer-app_*.deb)
+echo "Built ${debs[*]}"
+lintian --fail-on error,warning --info "${debs[@]}" && echo "PASS: lintian"

@@ -8,80 +8,18 @@ set -euo pipefail
 filter=$1 decode=$2 ppd=$3 pdf=$4 ps=$5
 
 work=$(mktemp -d /tmp/korvi-cupsd-XXXXXX)
+. "$(dirname "$0")/helpers.sh"
 cupsd_pid=
 vp_pid=
-cleanup() {
-  if [ -n "$vp_pid" ]; then
-    kill "$vp_pid" 2>/dev/null || true
-    for _ in $(seq 50); do kill -0 "$vp_pid" 2>/dev/null || break; sleep 0.1; done
-    kill -9 "$vp_pid" 2>/dev/null || true
-  fi
-  if [ -n "$cupsd_pid" ]; then
-    kill "$cupsd_pid" 2>/dev/null || true
-    for _ in $(seq 50); do kill -0 "$cupsd_pid" 2>/dev/null || break; sleep 0.1; done
-    kill -9 "$cupsd_pid" 2>/dev/null || true
-  fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
+trap 'stop_pid "$vp_pid"; stop_pid "$cupsd_pid"; rm -rf "$work"' EXIT
 fail() {
   echo "FAIL: $*"
   echo "--- error_log (errors) ---"; grep -E '^E ' "$work/log/error_log" 2>/dev/null | tail -20 || true
   exit 1
 }
 
-# A free loopback port.
-port=$((20000 + $$ % 20000))
-while (echo >"/dev/tcp/127.0.0.1/$port") 2>/dev/null; do port=$((port + 1)); done
-host=127.0.0.1:$port
-
-mkdir -p "$work"/{conf,spool,cache,state,tmp,log,out}
-"$(dirname "$0")/../../scripts/serverbin.sh" "$work" "$filter"
-chmod 0755 "$work" "$work"/*
-chmod 1777 "$work/out" "$work/tmp"
-
-cat >"$work/conf/cupsd.conf" <<CONF
-Listen $host
-LogLevel info
-WebInterface No
-Browsing No
-DefaultAuthType None
-<Location />
-  Order allow,deny
-  Allow all
-</Location>
-<Location /admin>
-  Order allow,deny
-  Allow all
-</Location>
-<Policy default>
-  <Limit All>
-    Order deny,allow
-  </Limit>
-</Policy>
-CONF
-cat >"$work/conf/cups-files.conf" <<CONF
-ServerRoot $work/conf
-ServerBin $work/serverbin
-DataDir $(cups-config --datadir)
-RequestRoot $work/spool
-CacheDir $work/cache
-StateDir $work/state
-TempDir $work/tmp
-ErrorLog $work/log/error_log
-AccessLog $work/log/access_log
-PageLog $work/log/page_log
-FileDevice Yes
-CONF
-
-cupsd -f -c "$work/conf/cupsd.conf" -s "$work/conf/cups-files.conf" &
-cupsd_pid=$!
-for _ in $(seq 100); do
-  lpstat -h "$host" -r 2>/dev/null | grep -q "is running" && break
-  kill -0 "$cupsd_pid" 2>/dev/null || fail "cupsd exited at start"
-  sleep 0.2
-done
-lpstat -h "$host" -r | grep -q "is running" || fail "cupsd did not start"
+start_cupsd "$work" "$filter" || fail "cupsd did not start"
+port=${host#*:}
 
 # Queues as the README adds them: page logging on, so every page is counted in page_log.
 for q in plain options postscript cancel; do
@@ -162,12 +100,8 @@ echo "cancelled job $cancelled closed its page; next job $after printed whole"
 
 # Network queues through CUPS's socket backend to the virtual printer: two queues send to the
 # one printer at once; it takes one job at a time, so each arrives whole, one after the other.
-vport=$((port + 1))
-while (echo >"/dev/tcp/127.0.0.1/$vport") 2>/dev/null; do vport=$((vport + 1)); done
-mkdir -p "$work/vp"
-"$decode" --listen "127.0.0.1:$vport" --output "$work/vp" >"$work/vp.out" 2>&1 &
-vp_pid=$!
-for _ in $(seq 50); do grep -q "^listening" "$work/vp.out" 2>/dev/null && break; sleep 0.1; done
+start_printer "$decode" "$work/vp" || fail "the virtual printer did not start"
+vport=$vp_port
 for q in net1 net2; do
   lpadmin -h "$host" -p "korvi-$q" -E -v "socket://127.0.0.1:$vport" -P "$ppd" 2>/dev/null || fail "lpadmin korvi-$q"
 done

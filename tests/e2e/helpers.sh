@@ -1,0 +1,89 @@
+# Shared plumbing of the end-to-end scripts (sourced): free loopback ports, waiting, stopping
+# servers by process id, and a private CUPS scheduler. Servers started here listen on loopback
+# only; the caller's EXIT trap stops them with stop_pid.
+
+# free_port START: the first loopback port from START on that nothing listens on.
+free_port() {
+  local port=$1
+  while (echo >"/dev/tcp/127.0.0.1/$port") 2>/dev/null; do port=$((port + 1)); done
+  echo "$port"
+}
+
+# wait_until TENTHS COMMAND...: runs COMMAND every tenth of a second until it succeeds; fails
+# after TENTHS tries.
+wait_until() {
+  local tries=$1; shift
+  for _ in $(seq "$tries"); do "$@" && return 0; sleep 0.1; done
+  "$@"
+}
+
+# stop_pid PID: SIGTERM, up to 5 s to end, then SIGKILL; reaps it when it is our child.
+stop_pid() {
+  [ -n "${1:-}" ] || return 0
+  kill "$1" 2>/dev/null || true
+  for _ in $(seq 50); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
+  kill -9 "$1" 2>/dev/null || true
+  wait "$1" 2>/dev/null || true
+}
+
+# start_cupsd DIR FILTER: a private scheduler in DIR (own configuration, spool, logs; FileDevice
+# Yes; the given filter beside the system's), on a free loopback port. Sets cupsd_pid and host
+# (127.0.0.1:PORT). DIR/out takes file: queues' output.
+start_cupsd() {
+  local dir=$1 filter=$2
+  host=127.0.0.1:$(free_port $((20000 + $$ % 20000)))
+  mkdir -p "$dir"/{conf,spool,cache,state,tmp,log,out}
+  "$(dirname "${BASH_SOURCE[0]}")/../../scripts/serverbin.sh" "$dir" "$filter"
+  chmod 0755 "$dir" "$dir"/*
+  chmod 1777 "$dir/out" "$dir/tmp"
+  cat >"$dir/conf/cupsd.conf" <<CONF
+Listen $host
+LogLevel info
+WebInterface No
+Browsing No
+DefaultAuthType None
+<Location />
+  Order allow,deny
+  Allow all
+</Location>
+<Location /admin>
+  Order allow,deny
+  Allow all
+</Location>
+<Policy default>
+  <Limit All>
+    Order deny,allow
+  </Limit>
+</Policy>
+CONF
+  cat >"$dir/conf/cups-files.conf" <<CONF
+ServerRoot $dir/conf
+ServerBin $dir/serverbin
+DataDir $(cups-config --datadir)
+RequestRoot $dir/spool
+CacheDir $dir/cache
+StateDir $dir/state
+TempDir $dir/tmp
+ErrorLog $dir/log/error_log
+AccessLog $dir/log/access_log
+PageLog $dir/log/page_log
+FileDevice Yes
+CONF
+  cupsd -f -c "$dir/conf/cupsd.conf" -s "$dir/conf/cups-files.conf" &
+  cupsd_pid=$!
+  for _ in $(seq 100); do
+    lpstat -h "$host" -r 2>/dev/null | grep -q "is running" && return 0
+    kill -0 "$cupsd_pid" 2>/dev/null || return 1
+    sleep 0.2
+  done
+  return 1
+}
+
+# start_printer KORVIDECODE DIR: the virtual printer (korvidecode --listen) on a free loopback
+# port, keeping its jobs in DIR and its lines in DIR.out. Sets vp_pid and vp_port.
+start_printer() {
+  vp_port=$(free_port $((30000 + $$ % 20000)))
+  "$1" --listen "127.0.0.1:$vp_port" --output "$2" >"$2.out" 2>&1 &
+  vp_pid=$!
+  wait_until 50 grep -q "^listening" "$2.out"
+}

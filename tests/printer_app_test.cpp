@@ -1,0 +1,89 @@
+// The Printer Application's own logic, without a server: counting the pages of a stream as it
+// passes, the halftone, and what IPP attributes become for the PPD.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "halftone.h"
+#include "options.h"
+#include "pagecount.h"
+#include "support/ppd.h"
+#include "support/process.h"
+#include "support/raster.h"
+
+// The filter's real output for pages whose lines hold the end-page command's bytes, passed in
+// pieces of every size: only real end-page commands count.
+TEST(PrinterApp, PagesAreCountedAsTheStreamPasses)
+{
+    RasterPage tricky{makeHeader(64, 3), {}};
+    const Bytes endPageInPayload = {0xE4, 0xDB, 0xBD, 0x00, 0x11, 0x22, 0x33, 0x44};  // inverted: 1B 24 42 ...
+    tricky.lines = {endPageInPayload, Bytes(8, 0xFF), endPageInPayload};
+    TestPpd ppd;
+    for (size_t pages : {0, 1, 3}) {
+        ProcessResult r = runFilter(writeRaster(std::vector<RasterPage>(pages, tricky)), ppd.path());
+        std::mt19937 random{unsigned(pages)};
+        PageCounter counter;
+        unsigned ended = 0;
+        for (size_t at = 0; at < r.out.size();) {
+            size_t n = std::min<size_t>(r.out.size() - at, 1 + random() % 9);
+            ended += countPages(counter, r.out.data() + at, n);
+            at += n;
+        }
+        EXPECT_EQ(ended, pages);
+        EXPECT_EQ(counter.pages, pages);
+    }
+}
+
+// Over a whole tile, the ink follows the tone curve; white stays paper and black is solid, both
+// ways round; bits past the width stay 0.
+TEST(PrinterApp, HalftoneInksAsTheGreyAsks)
+{
+    struct Case {
+        uint8_t sgray;
+        int minInk, maxInk;  // of 64 dots of an 8 x 8 tile
+    } cases[] = {{255, 0, 0}, {0, 64, 64}, {128, 26, 30}, {25, 53, 57}, {230, 2, 6}};
+    for (const Case& c : cases) {
+        for (GreyKind kind : {GreyKind::kWhiteIsHigh, GreyKind::kBlackIsHigh}) {
+            const uint8_t value = kind == GreyKind::kWhiteIsHigh ? c.sgray : uint8_t(255 - c.sgray);
+            std::vector<uint8_t> grey(13, value);
+            int ink = 0;
+            for (uint32_t y = 0; y < 8; ++y) {
+                uint8_t bits[2] = {0xAA, 0xAA};
+                halftoneLine(grey.data(), grey.size(), y, kind, bits);
+                EXPECT_EQ(bits[1] & 0x07, 0) << "bits past the width";
+                ink += 8 - __builtin_popcount(bits[0]);  // the tile's 8 columns
+            }
+            EXPECT_GE(ink, c.minInk) << int(c.sgray);
+            EXPECT_LE(ink, c.maxInk) << int(c.sgray);
+        }
+    }
+}
+
+TEST(PrinterApp, IppAttributesBecomeThePpdsOptions)
+{
+    struct Darkness {
+        int print, configured, density;
+    } darkness[] = {{0, 50, 2}, {-100, 50, 0}, {-60, 50, 1}, {-22, 50, 1}, {-20, 50, 2}, {20, 50, 3},
+                    {60, 50, 4}, {100, 50, 4}, {0, 0, 0}, {0, 100, 4}, {100, 100, 4}, {-100, 0, 0}};
+    for (const Darkness& d : darkness)
+        EXPECT_EQ(printDensity(d.print, d.configured), d.density) << d.print << " " << d.configured;
+
+    EXPECT_EQ(paperWeight("stationery-lightweight"), 0);
+    EXPECT_EQ(paperWeight("cardstock"), 3);
+    EXPECT_EQ(paperWeight("photographic-glossy"), 1);
+    EXPECT_EQ(paperWeight(nullptr), 1);
+
+    EXPECT_STREQ(ppdPageSize("iso_b5_176x250mm"), "ISOB5");
+    EXPECT_STREQ(ppdPageSize("na_legal_8.5x14in"), "Legal");
+    EXPECT_STREQ(ppdPageSize("na_index-4x6_4x6in"), "A4");
+
+    struct Points {
+        unsigned w, h;
+        const char* ppd;  // nullptr: no such media
+    } points[] = {{595, 842, "A4"}, {594, 842, "A4"}, {420, 595, "A5"}, {499, 709, "ISOB5"},
+                  {612, 792, "Letter"}, {612, 1008, "Legal"}, {842, 595, nullptr}, {288, 432, nullptr}};
+    for (const Points& p : points) {
+        const KorviMedia* m = mediaForPoints(p.w, p.h);
+        EXPECT_STREQ(m ? m->ppdName : nullptr, p.ppd) << p.w << "x" << p.h;
+    }
+}
