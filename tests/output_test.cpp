@@ -6,8 +6,41 @@
 #include "output/commands.h"
 #include "output/crc16.h"
 #include "output/output.h"
+#include "support/hex.h"
 #include "support/process.h"
 #include "support/stream.h"
+
+// The templates hold the printer's commands byte for byte (the settings at their defaults), and
+// the named offsets point at their variable bytes; expected streams elsewhere are built from them.
+TEST(Commands, TemplatesAreThePrintersCommands)
+{
+    struct Case {
+        const char* name;
+        const unsigned char* bytes;
+        size_t size;
+        const char* printer;
+    } cases[] = {
+        {"init", szInitCmd, sizeof szInitCmd, "1B 26 42 1B 25 2D 39 38 37 36 35 58"},
+        {"start page", szStartPageCmd, sizeof szStartPageCmd, "1B 24 41 1B 21 41 00 00 00"},
+        {"end page", szEndPageCmd, sizeof szEndPageCmd, "1B 24 42"},
+        {"blank line", szBlankLineCmd, sizeof szBlankLineCmd, "1B 2A 42 01 00"},
+        {"paper weight", szPaperWeightCmd, sizeof szPaperWeightCmd, "1C 16 01 42 11"},
+        {"darkness", szDarknessCmd, sizeof szDarknessCmd, "1C 16 02 42 12"},
+        {"render type", szRenderTypeCmd, sizeof szRenderTypeCmd, "1C 16 03 42 10"},
+        {"input bin", szInputBinCmd, sizeof szInputBinCmd, "1B 26 41 01 00 01"},
+        {"paper size", szPaperSizeSelfdefCmd, sizeof szPaperSizeSelfdefCmd, "1B 78 60 13 1B 79 68 1B"},
+        {"resolution", szResolutionCmd, sizeof szResolutionCmd, "1B 26 41 03 00 00 00"},
+        {"copies", szPrintNumCopiesCmd, sizeof szPrintNumCopiesCmd, "1B 26 6C 01 00 49 25"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Bytes(c.bytes, c.bytes + c.size), hex(c.printer)) << c.name;
+    EXPECT_EQ(szPaperWeightCmd[kPaperWeightAt], 0x11);
+    EXPECT_EQ(szDarknessCmd[kDarknessAt], 0x12);
+    EXPECT_EQ(szPaperSizeSelfdefCmd[kPaperWidthAt] | szPaperSizeSelfdefCmd[kPaperWidthAt + 1] << 8, 4960);
+    EXPECT_EQ(szPaperSizeSelfdefCmd[kPaperHeightAt] | szPaperSizeSelfdefCmd[kPaperHeightAt + 1] << 8, 7016);
+    EXPECT_EQ(szPrintNumCopiesCmd[kCopiesAt] | szPrintNumCopiesCmd[kCopiesAt + 1] << 8, 1);
+    EXPECT_EQ(szPrintNumCopiesCmd[kCopiesCrcAt] | szPrintNumCopiesCmd[kCopiesCrcAt + 1] << 8, 0x2549);
+}
 
 TEST(Crc16, CheckValueAndEmptyInput)
 {

@@ -9,13 +9,22 @@ extern unsigned char szInitCmd[12];            // ESC "&B" ESC "%-98765X": job s
 extern unsigned char szStartPageCmd[9];        // ESC "$A" ESC "!A" 00 00 00: page start
 extern unsigned char szEndPageCmd[3];          // ESC "$B": page end
 extern unsigned char szBlankLineCmd[5];        // ESC "*B" 01 00: one blank raster line
-extern unsigned char szPaperWeightCmd[5];      // byte 4: 0x10 + paper weight
-extern unsigned char szDarknessCmd[5];         // byte 4: 0x10 + print density
+extern unsigned char szPaperWeightCmd[5];      // 1C 16 01 42 vv
+extern unsigned char szDarknessCmd[5];         // 1C 16 02 42 vv
 extern unsigned char szRenderTypeCmd[5];
 extern unsigned char szInputBinCmd[6];
-extern unsigned char szPaperSizeSelfdefCmd[8]; // bytes 2-3 width, 6-7 height, dots, LE
+extern unsigned char szPaperSizeSelfdefCmd[8]; // ESC "x" width ESC "y" height
 extern unsigned char szResolutionCmd[7];
-extern unsigned char szPrintNumCopiesCmd[7];   // bytes 3-4 copies, 5-6 CRC of bytes 0-4, LE
+extern unsigned char szPrintNumCopiesCmd[7];   // ESC "&l" copies CRC
+
+// Where the settings' variable bytes stand in their templates. 16-bit numbers are little-endian:
+// the low byte at the offset, the high byte after it.
+constexpr int kPaperWeightAt = 4;    // szPaperWeightCmd: 0x10 + paper weight
+constexpr int kDarknessAt = 4;       // szDarknessCmd: 0x10 + print density
+constexpr int kPaperWidthAt = 2;     // szPaperSizeSelfdefCmd: paper width in dots
+constexpr int kPaperHeightAt = 6;    // szPaperSizeSelfdefCmd: paper height in dots
+constexpr int kCopiesAt = 3;         // szPrintNumCopiesCmd: copy count
+constexpr int kCopiesCrcAt = 5;      // szPrintNumCopiesCmd: CRC of the bytes before it
 
 // Length of the header in front of every encoded raster line.
 constexpr int kLineFrameHeaderSize = 6;

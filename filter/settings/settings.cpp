@@ -37,25 +37,27 @@ void markJobOptions(ppd_file_t* ppd, const char* options)
     cupsFreeOptions(count, parsed);
 }
 
+// Writes the low 16 bits of value at template[at] and template[at + 1], little-endian.
+void put16(unsigned char* command, int at, uint32_t value)
+{
+    command[at] = static_cast<unsigned char>(value & 0xFF);
+    command[at + 1] = static_cast<unsigned char>((value >> 8) & 0xFF);
+}
+
 // Copies: the low 16 bits of NumCopies; 0 or a negative 16-bit count means one copy.
 void setCopies(unsigned numCopies)
 {
     uint16_t count = static_cast<uint16_t>(numCopies & 0xFFFF);
     if (static_cast<int16_t>(count) <= 0)
         count = 1;
-    szPrintNumCopiesCmd[3] = static_cast<unsigned char>(count & 0xFF);
-    szPrintNumCopiesCmd[4] = static_cast<unsigned char>(count >> 8);
-    uint16_t crc = cyg_crc16(szPrintNumCopiesCmd, 5);
-    szPrintNumCopiesCmd[5] = static_cast<unsigned char>(crc & 0xFF);
-    szPrintNumCopiesCmd[6] = static_cast<unsigned char>(crc >> 8);
+    put16(szPrintNumCopiesCmd, kCopiesAt, count);
+    put16(szPrintNumCopiesCmd, kCopiesCrcAt, cyg_crc16(szPrintNumCopiesCmd, kCopiesCrcAt));
 }
 
 void setPaperSize(PaperDots paper)
 {
-    szPaperSizeSelfdefCmd[2] = static_cast<unsigned char>(paper.width & 0xFF);
-    szPaperSizeSelfdefCmd[3] = static_cast<unsigned char>((paper.width >> 8) & 0xFF);
-    szPaperSizeSelfdefCmd[6] = static_cast<unsigned char>(paper.height & 0xFF);
-    szPaperSizeSelfdefCmd[7] = static_cast<unsigned char>((paper.height >> 8) & 0xFF);
+    put16(szPaperSizeSelfdefCmd, kPaperWidthAt, paper.width);
+    put16(szPaperSizeSelfdefCmd, kPaperHeightAt, paper.height);
 }
 
 // Numeric value of the chosen choice of a PPD option (marked, else the PPD's default); -1 when
@@ -79,9 +81,9 @@ void parsePrinterSettings(ppd_file_t* ppd, const char* options, const cups_page_
     markJobOptions(ppd, options);
 
     int32_t density = getSettingsChoice("PrintDensity", ppd);
-    szDarknessCmd[4] = settingByte(density == -1 ? gPrintDensityDefVar : density);
+    szDarknessCmd[kDarknessAt] = settingByte(density == -1 ? gPrintDensityDefVar : density);
     int32_t weight = getSettingsChoice("PaperWeight", ppd);
-    szPaperWeightCmd[4] = settingByte(weight == -1 ? gPaperWeightDefVar : weight);
+    szPaperWeightCmd[kPaperWeightAt] = settingByte(weight == -1 ? gPaperWeightDefVar : weight);
 
     setCopies(header.NumCopies);
     PaperDots paper = paperSizeInDots(header);

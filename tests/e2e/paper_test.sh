@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # What lands on paper: real documents (the given ones and CUPS's own test page and form) rendered
 # by CUPS's filter chain with the driver's PPD at each of its paper sizes, then printed by the
-# filter; every printed page must equal the chain's raster dot for dot, placed at the margins.
+# filter; every printed page must equal the chain's raster dot for dot, placed where the document has it.
 # Usage: paper_test.sh FILTER PAPERCHECK PPD DOCUMENT...
 set -euo pipefail
 filter=$1 papercheck=$2 ppd=$3

@@ -1,14 +1,15 @@
 // papercheck: compares what a printer stream puts on paper with the raster it was made from.
 // Every page of the stream is drawn as the printer would print it and compared dot for dot with
-// the same page of the raster, placed on the paper the way the filter centres it (left margin in
-// whole bytes, three eighths of the spare height on top). Dots the raster does not have, and
-// dots of the raster that are missing, are counted per page.
+// the same page of the raster, placed where the document has it: at the printable area the
+// raster covers (cupsImagingBBox, from the PPD), measured from the paper's top-left corner. Dots
+// the raster does not have, and dots of the raster that are missing, are counted per page.
 //
 // Usage: papercheck RASTER STREAM      exit 0 when every page matches, 1 otherwise, 2 on I/O errors
 #include <cups/raster.h>
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -23,11 +24,14 @@ struct Offset {
     uint32_t leftBytes, top;
 };
 
-Offset placement(const cups_page_header2_t& h, const StreamSettings& s)
+// Where the raster's first dot belongs on the paper: the printable area's top-left corner in
+// dots. False when it does not fall on a whole byte (the printer can only be that far out).
+bool placement(const cups_page_header2_t& h, Offset& at)
 {
-    uint32_t left = h.cupsWidth < s.paperWidth ? (s.paperWidth - h.cupsWidth) >> 4 : 0;
-    uint32_t top = h.cupsHeight < s.paperHeight ? ((s.paperHeight - h.cupsHeight) >> 3) * 3 : 0;
-    return {left, top};
+    long left = lround(h.cupsImagingBBox[0] * 600.0 / 72.0);
+    long top = lround((h.cupsPageSize[1] - h.cupsImagingBBox[3]) * 600.0 / 72.0);
+    at = {uint32_t(left / 8), uint32_t(top)};
+    return left >= 0 && top >= 0 && left % 8 == 0;
 }
 
 // The raster page drawn on the image's grid: 1 = black, bits past cupsWidth white.
@@ -93,7 +97,13 @@ int main(int argc, char* argv[])
             same = false;
             break;
         }
-        std::vector<uint8_t> expected = expectedImage(raster, header, image, placement(header, s));
+        Offset at;
+        if (!placement(header, at)) {
+            printf("page %zu: the printable area's left edge is not on a whole byte\n", page + 1);
+            same = false;
+            break;
+        }
+        std::vector<uint8_t> expected = expectedImage(raster, header, image, at);
         size_t extra = 0, missing = 0;
         for (size_t i = 0; i < expected.size(); ++i) {
             extra += size_t(__builtin_popcount(image.black[i] & ~expected[i] & 0xFF));

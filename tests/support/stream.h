@@ -1,17 +1,21 @@
-// Test toolkit: the printer commands written out by hand, to build expected streams.
+// Test toolkit: expected streams built from the filter's own command templates (whose bytes the
+// output tests check against the printer's), frames and settings blocks.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <iterator>
 #include <vector>
+
+#include "output/commands.h"
 
 using Bytes = std::vector<uint8_t>;
 
-const Bytes kInit = {0x1B, 0x26, 0x42, 0x1B, 0x25, 0x2D, 0x39, 0x38, 0x37, 0x36, 0x35, 0x58};
-const Bytes kStartPage = {0x1B, 0x24, 0x41, 0x1B, 0x21, 0x41, 0x00, 0x00, 0x00};
-const Bytes kEndPage = {0x1B, 0x24, 0x42};
-const Bytes kBlankLine = {0x1B, 0x2A, 0x42, 0x01, 0x00};
+const Bytes kInit(std::begin(szInitCmd), std::end(szInitCmd));
+const Bytes kStartPage(std::begin(szStartPageCmd), std::end(szStartPageCmd));
+const Bytes kEndPage(std::begin(szEndPageCmd), std::end(szEndPageCmd));
+const Bytes kBlankLine(std::begin(szBlankLineCmd), std::end(szBlankLineCmd));
 
 // Concatenates byte sequences.
 inline Bytes cat(std::initializer_list<Bytes> parts)
