@@ -1,6 +1,8 @@
 # Shared plumbing of the end-to-end scripts (sourced): free loopback ports, waiting, stopping
-# servers by process id, and a private CUPS scheduler. Servers started here listen on loopback
-# only; the caller's EXIT trap stops them with stop_pid.
+# servers by process id, a private CUPS scheduler and the virtual printer. Servers started here
+# listen on loopback only; the caller's EXIT trap stops them with stop_pid. Each kind of server
+# looks for its port in a range of its own (schedulers 20000-, virtual printers 30000-, Printer
+# Applications 40000-), so tests running side by side do not race for one port.
 
 # free_port START: the first loopback port from START on that nothing listens on.
 free_port() {
@@ -31,7 +33,7 @@ stop_pid() {
 # (127.0.0.1:PORT). DIR/out takes file: queues' output.
 start_cupsd() {
   local dir=$1 filter=$2
-  host=127.0.0.1:$(free_port $((20000 + $$ % 20000)))
+  host=127.0.0.1:$(free_port $((20000 + $$ % 8000)))
   mkdir -p "$dir"/{conf,spool,cache,state,tmp,log,out}
   "$(dirname "${BASH_SOURCE[0]}")/../../scripts/serverbin.sh" "$dir" "$filter"
   chmod 0755 "$dir" "$dir"/*
@@ -82,7 +84,7 @@ CONF
 # start_printer KORVIDECODE DIR: the virtual printer (korvidecode --listen) on a free loopback
 # port, keeping its jobs in DIR and its lines in DIR.out. Sets vp_pid and vp_port.
 start_printer() {
-  vp_port=$(free_port $((30000 + $$ % 20000)))
+  vp_port=$(free_port $((30000 + $$ % 8000)))
   "$1" --listen "127.0.0.1:$vp_port" --output "$2" >"$2.out" 2>&1 &
   vp_pid=$!
   wait_until 50 grep -q "^listening" "$2.out"

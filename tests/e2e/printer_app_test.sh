@@ -19,6 +19,7 @@ fail() {
   echo "FAIL: $*"
   cat "$work/vp.out" 2>/dev/null
   grep -E '^[EW] ' "$work"/app/app-*.log 2>/dev/null | tail -20 || true
+  grep -E '^[EW] ' "$work/cups/log/error_log" 2>/dev/null | tail -20 || true
   exit 1
 }
 chmod 0755 "$work"
@@ -57,7 +58,7 @@ gs_to -sDEVICE=pwgraster -sPAPERSIZE=a4 -dcupsColorSpace=18 -dcupsBitsPerColor=8
   -sOutputFile="$work/long.pwg" "$work/long.pdf"
 
 start_printer "$decode" "$work/vp" || fail "the virtual printer did not start"
-port=$(free_port $((40000 + $$ % 20000)))
+port=$(free_port $((40000 + $$ % 8000)))
 uri=ipp://127.0.0.1:$port/ipp/print/korvi
 runs=0
 
@@ -93,7 +94,7 @@ vp_has() { [ "$(vp_jobs)" -ge "$1" ]; }
 # expect_vp N TEXT...: virtual printer job N arrived well-formed and its listing holds each TEXT.
 expect_vp() {
   local n=$1; shift
-  wait_until 600 grep -q "^job $n:" "$work/vp.out" || fail "job $n did not reach the printer"
+  wait_until 1800 grep -q "^job $n:" "$work/vp.out" || fail "job $n did not reach the printer"
   grep "^job $n:" "$work/vp.out" | grep -q "well-formed$" || fail "job $n: $(grep "^job $n:" "$work/vp.out")"
   for text in "$@"; do grep -qF -- "$text" "$work/vp/job-$n.txt" || { cat "$work/vp/job-$n.txt"; fail "job $n: no '$text'"; }; done
 }

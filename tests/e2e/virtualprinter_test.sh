@@ -28,7 +28,7 @@ good=$work/good.prn
 cupsfilter -c "$work/cups-files.conf" -p "$ppd" -m printer/foo -e "$doc" >"$good" 2>/dev/null ||
   fail "cupsfilter"
 
-port=$((20000 + ($$ + 7919) % 20000))
+port=$((50000 + $$ % 8000))
 while (echo >"/dev/tcp/127.0.0.1/$port") 2>/dev/null; do port=$((port + 1)); done
 size=$(stat -c %s "$good")
 limit=$((size * 3 / 2))
