@@ -88,7 +88,7 @@ struct Path {
 const Path kPaths[] = {
     {"plain", encodePayloadPlain},
 #ifdef KORVI_SSE2_ENCODER
-    {"sse2", encodePayloadSse2},
+    {"sse2", encodeLinePayload},  // lines under kVectorMinBytes go the plain way, as in the filter
 #endif
 };
 

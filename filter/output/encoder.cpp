@@ -18,10 +18,11 @@ size_t encodePayloadPlain(const unsigned char* line, size_t trimmed, unsigned ch
 size_t encodeLinePayload(const unsigned char* line, size_t trimmed, unsigned char* out)
 {
 #ifdef KORVI_SSE2_ENCODER
-    return encodePayloadSse2(line, trimmed, out);
-#else
-    return encodePayloadPlain(line, trimmed, out);
+    // Short lines gain nothing from the marks: the plain path takes them.
+    if (trimmed >= kVectorMinBytes)
+        return encodePayloadSse2(line, trimmed, out);
 #endif
+    return encodePayloadPlain(line, trimmed, out);
 }
 
 int CompressDataAndSend(const unsigned char* line, uint32_t length, int /*method*/)

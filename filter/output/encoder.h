@@ -34,7 +34,8 @@ constexpr size_t payloadRoom(size_t trimmed)
 size_t encodeLinePayload(const unsigned char* line, size_t trimmed, unsigned char* out);
 
 // The paths, for tests and benchmarks. The plain path is portable C++ and writes exactly the
-// payload (room for maxPayloadSize(trimmed)); the SSE2 path needs payloadRoom(trimmed).
+// payload (room for maxPayloadSize(trimmed)); the SSE2 path takes lines of kVectorMinBytes or
+// more and needs payloadRoom(trimmed).
 size_t encodePayloadPlain(const unsigned char* line, size_t trimmed, unsigned char* out);
 #if defined(__SSE2__) && !defined(KORVI_PLAIN_ENCODER)
 #define KORVI_SSE2_ENCODER 1

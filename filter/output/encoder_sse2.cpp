@@ -6,8 +6,10 @@
 // Between two consecutive marks there is exactly one token: a run when three equal bytes start
 // it, else a literal (a literal never starts a run of three, so it ends at the next run start).
 // So tokens come from count-trailing-zeros and clear-lowest-bit on the mark words. The token
-// rules' limits are applied where they bite, with the rules' own code (putToken): tokens over 127
-// bytes, the bytes a run leaves over when it is cut at 127, and the line's last bytes.
+// rules (numbered in tokens.h) are applied where they bite, with the rules' own code (putToken,
+// putLiteral): tokens over 127 bytes (rule 3), the bytes a run leaves over when it is cut at 127,
+// and the line's last bytes (rules 4 and 5). It takes lines of kVectorMinBytes or more; the
+// dispatcher gives shorter ones to the plain path.
 #include "output/encoder.h"
 
 #ifdef KORVI_SSE2_ENCODER
@@ -20,7 +22,6 @@
 
 namespace {
 
-constexpr size_t kMaxTokenBytes = 127;
 // Words of line positions, with one to spare for the mark at the line's end.
 constexpr size_t kMaskWords = kMaxEncodedLineBytes / 64 + 2;
 
@@ -83,28 +84,7 @@ void store16Inverted(unsigned char* out, const unsigned char* in)
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_xor_si128(bytes, _mm_set1_epi8(-1)));
 }
 
-bool startsRun(const unsigned char* b, size_t p)
-{
-    return b[p] == b[p + 1] && b[p] == b[p + 2];
-}
-
-// A literal token of n (1 to 127) bytes, 16 bytes at a time with an overlapping last store;
-// reads and writes nothing beyond the token.
-unsigned char* putLiteral(unsigned char* out, const unsigned char* bytes, size_t n)
-{
-    *out++ = static_cast<unsigned char>(n - 1);
-    if (n < 16) {
-        for (size_t i = 0; i < n; ++i)
-            out[i] = static_cast<unsigned char>(~bytes[i]);
-        return out + n;
-    }
-    for (size_t i = 0; i + 16 < n; i += 16)
-        store16Inverted(out + i, bytes + i);
-    store16Inverted(out + n - 16, bytes + n - 16);
-    return out + n;
-}
-
-// The literal tokens of b[p] to b[end - 1], cut at 127 bytes.
+// The literal tokens of b[p] to b[end - 1], cut at 127 bytes (rule 3).
 unsigned char* putLiterals(unsigned char* out, const unsigned char* b, size_t p, size_t end)
 {
     for (; end - p > kMaxTokenBytes; p += kMaxTokenBytes)
@@ -114,8 +94,8 @@ unsigned char* putLiterals(unsigned char* out, const unsigned char* b, size_t p,
 
 // The tokens of the stretch from token start p to the next token start `end`, which lies at
 // least three bytes before the line's end (so no end-of-line rule applies). Returns where the
-// next token starts: `end`, or earlier when a run longer than 127 bytes leaves one or two bytes
-// over, which begin a literal.
+// next token starts: `end`, or earlier when a run longer than 127 bytes (rule 3) leaves one or
+// two bytes over, which begin a literal.
 size_t putStretch(const unsigned char* b, size_t p, size_t end, unsigned char*& out)
 {
     if (!startsRun(b, p)) {
@@ -123,7 +103,7 @@ size_t putStretch(const unsigned char* b, size_t p, size_t end, unsigned char*& 
         return end;
     }
     size_t n = end - p;
-    for (; n >= 3; n -= std::min(n, kMaxTokenBytes)) {
+    for (; n >= 3; n -= std::min(n, kMaxTokenBytes)) {  // rule 1: count byte, one data byte
         out[0] = static_cast<unsigned char>(257 - std::min(n, kMaxTokenBytes));
         out[1] = static_cast<unsigned char>(~b[p]);
         out += 2;
@@ -133,7 +113,8 @@ size_t putStretch(const unsigned char* b, size_t p, size_t end, unsigned char*& 
 
 // The tokens from token start p on, as the marks give them. Returns where it stopped: the line's
 // end, a run's leftover, or a run that reaches into the line's last three bytes; the rules' own
-// code takes it from there.
+// code takes it from there. `later` holds the marks after p not yet used, from word w on: each
+// turn takes the lowest as the next token start, writes the token from p to it and clears it.
 size_t putMarkedTokens(const unsigned char* b, size_t p, size_t trimmed, unsigned char*& out)
 {
     const size_t lastMarked = trimmed - 3;  // stretches ending here or before need no end rule
@@ -164,7 +145,8 @@ size_t putMarkedTokens(const unsigned char* b, size_t p, size_t trimmed, unsigne
         later &= later - 1;
     }
     // The last stretch. A literal runs to two bytes before the end, and those two bytes make
-    // the last token (no run of three starts within the stretch, so none can stop it earlier).
+    // the last token (rule 5; no run of three starts within the stretch, so none can stop it
+    // earlier).
     if (p + 2 >= trimmed || startsRun(b, p))
         return p;
     out = putLiterals(out, b, p, trimmed - 2);
@@ -176,10 +158,11 @@ size_t putMarkedTokens(const unsigned char* b, size_t p, size_t trimmed, unsigne
 
 size_t encodePayloadSse2(const unsigned char* b, size_t trimmed, unsigned char* out)
 {
-    if (trimmed < kVectorMinBytes)
-        return encodePayloadPlain(b, trimmed, out);
     markTokenStarts(b, trimmed);
     unsigned char* const start = out;
+    // Re-entry: the marked tokens go as far as the marks are the whole truth. Where they stop
+    // (a run's leftover after a cut at 127, or the line's last bytes), the rules' own putToken
+    // writes one token at a time until the next mark, where the marked tokens take over again.
     size_t p = 0;
     while (p < trimmed) {
         if (isTokenStart(p))

@@ -1,6 +1,5 @@
-// The encoder's token rules. A count byte k of 0..126 is followed by k+1 literal bytes; a count
-// byte k of 0x82..0xFE by one byte that stands for 257-k (3..127) equal bytes. Data bytes are
-// inverted. These choices are what the printer has always been sent; keep them.
+// The token rules of tokens.h, one token at a time: the plain encoder path, and what the vector
+// path falls back on where the rules' limits bite.
 #include "output/tokens.h"
 
 #include <algorithm>
@@ -9,7 +8,6 @@
 
 namespace {
 
-constexpr size_t kMaxTokenBytes = 127;
 constexpr uint64_t kOnes = 0x0101010101010101ULL;
 constexpr uint64_t kHighBits = 0x8080808080808080ULL;
 
@@ -31,12 +29,7 @@ uint64_t zeroBytes(uint64_t word)
     return (word - kOnes) & ~word & kHighBits;
 }
 
-bool startsRun(const unsigned char* b, size_t p)
-{
-    return b[p] == b[p + 1] && b[p] == b[p + 2];
-}
-
-// First position q in [from, limit) where three equal bytes b[q..q+2] start; limit if none.
+// First position q in [from, limit) where three equal bytes b[q..q+2] start (rule 2); limit if none.
 // Reads up to b[limit + 1].
 size_t firstRunStart(const unsigned char* b, size_t from, size_t limit)
 {
@@ -68,9 +61,8 @@ size_t firstDifferent(const unsigned char* b, size_t from, size_t limit, unsigne
     return i;
 }
 
-// Length of the run of equal bytes starting at p, where b[p..p+2] are equal. It ends at the
-// first different byte or at 127 bytes, and never takes the trimmed line's last byte, except
-// that three or four remaining equal bytes give a run of three.
+// Length of the run of equal bytes starting at p, where b[p..p+2] are equal: to the first
+// different byte, at most 127 bytes (rule 3), never the trimmed line's last byte (rule 4).
 size_t runLength(const unsigned char* b, size_t p, size_t end)
 {
     if (end - p <= 4)
@@ -78,12 +70,14 @@ size_t runLength(const unsigned char* b, size_t p, size_t end)
     return firstDifferent(b, p + 3, std::min(end - 1, p + kMaxTokenBytes), b[p]) - p;
 }
 
-// Length of the literal starting at p, where at least three bytes remain. It stops before the
-// next run of three equal bytes, at 127 bytes, and never takes the line's last two bytes.
+// Length of the literal starting at p, where at least three bytes remain: to the next run start
+// (rule 2), at most 127 bytes (rule 3), never the line's last two bytes (rule 5).
 size_t literalLength(const unsigned char* b, size_t p, size_t end)
 {
     return firstRunStart(b, p + 1, std::min(p + kMaxTokenBytes, end - 2)) - p;
 }
+
+}  // namespace
 
 unsigned char* putLiteral(unsigned char* out, const unsigned char* bytes, size_t n)
 {
@@ -99,8 +93,6 @@ unsigned char* putLiteral(unsigned char* out, const unsigned char* bytes, size_t
         out[i] = static_cast<unsigned char>(~bytes[i]);
     return out + n;
 }
-
-}  // namespace
 
 size_t trimmedLength(const unsigned char* line, size_t length)
 {
@@ -118,13 +110,13 @@ size_t trimmedLength(const unsigned char* line, size_t length)
 size_t putToken(const unsigned char* b, size_t p, size_t trimmed, unsigned char*& out)
 {
     size_t remaining = trimmed - p;
-    if (remaining >= 3 && startsRun(b, p)) {
+    if (remaining >= 3 && startsRun(b, p)) {  // rule 2
         size_t n = runLength(b, p, trimmed);
         *out++ = static_cast<unsigned char>(257 - n);
         *out++ = static_cast<unsigned char>(~b[p]);
         return n;
     }
-    // The last one or two bytes always go out as one literal, equal or not.
+    // Rule 5: the last one or two bytes always go out as one literal, equal or not.
     size_t n = remaining >= 3 ? literalLength(b, p, trimmed) : remaining;
     out = putLiteral(out, b + p, n);
     return n;

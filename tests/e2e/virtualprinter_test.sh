@@ -9,17 +9,9 @@ set -euo pipefail
 decode=$1 filter=$2 ppd=$3 doc=$4
 
 work=$(mktemp -d)
+. "$(dirname "$0")/helpers.sh"
 vp_pid=
-stop_vp() {
-  if [ -n "$vp_pid" ]; then
-    kill "$vp_pid" 2>/dev/null || true
-    for _ in $(seq 50); do kill -0 "$vp_pid" 2>/dev/null || break; sleep 0.1; done
-    kill -9 "$vp_pid" 2>/dev/null || true
-    wait "$vp_pid" 2>/dev/null || true
-    vp_pid=
-  fi
-}
-trap 'stop_vp; rm -rf "$work"' EXIT
+trap 'stop_pid "$vp_pid"; rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*"; cat "$work/vp.out" 2>/dev/null; exit 1; }
 
 # A well-formed job: the document through CUPS's chain and the filter.
@@ -28,8 +20,7 @@ good=$work/good.prn
 cupsfilter -c "$work/cups-files.conf" -p "$ppd" -m printer/foo -e "$doc" >"$good" 2>/dev/null ||
   fail "cupsfilter"
 
-port=$((50000 + $$ % 8000))
-while (echo >"/dev/tcp/127.0.0.1/$port") 2>/dev/null; do port=$((port + 1)); done
+port=$(free_port $((50000 + $$ % 8000)))  # its own range: the printer restarts on this port
 size=$(stat -c %s "$good")
 limit=$((size * 3 / 2))
 
@@ -45,12 +36,11 @@ start_vp() {
   "$decode" --listen "127.0.0.1:$port" --output "$jobs" --max-job-bytes "$limit" --idle-timeout 1 \
     >"$work/vp.out" 2>&1 &
   vp_pid=$!
-  for _ in $(seq 50); do grep -q "^listening" "$work/vp.out" 2>/dev/null && return; sleep 0.1; done
-  fail "the virtual printer did not start"
+  wait_until 50 grep -q "^listening" "$work/vp.out" 2>/dev/null || fail "the virtual printer did not start"
 }
 # expect_job N TEXT: waits for job N's line and checks it holds TEXT.
 expect_job() {
-  for _ in $(seq 100); do grep -q "^job $1:" "$work/vp.out" && break; sleep 0.1; done
+  wait_until 100 grep -q "^job $1:" "$work/vp.out" || true
   grep "^job $1:" "$work/vp.out" | grep -qF -- "$2" || fail "job $1: expected '$2'"
 }
 send() { exec 3<>"/dev/tcp/127.0.0.1/$port"; cat "$@" >&3; exec 3>&-; }
