@@ -79,9 +79,10 @@ bool rasterStartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device
     const cups_page_header2_t& h = options->header;
     if (!r || !r->raster)
         return false;
+    unsigned space;  // as the client sent it: any number, not only the enumeration's
+    memcpy(&space, &h.cupsColorSpace, sizeof space);
     if (h.cupsBitsPerPixel != 8 || h.HWResolution[0] != 600 || h.HWResolution[1] != 600 ||
-        (h.cupsColorSpace != CUPS_CSPACE_SW && h.cupsColorSpace != CUPS_CSPACE_K &&
-         h.cupsColorSpace != CUPS_CSPACE_W)) {
+        (space != CUPS_CSPACE_SW && space != CUPS_CSPACE_K && space != CUPS_CSPACE_W)) {
         papplJobSetMessage(job, "Raster pages must be 8-bit grey at 600 dpi.");
         papplJobSetReasons(job, PAPPL_JREASON_DOCUMENT_UNPRINTABLE_ERROR, PAPPL_JREASON_NONE);
         return false;
@@ -89,7 +90,7 @@ bool rasterStartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device
     cups_page_header2_t bits = filterHeader(h, options->copies);
     if (!cupsRasterWriteHeader2(r->raster, &bits))
         return false;
-    r->grey = h.cupsColorSpace == CUPS_CSPACE_K ? GreyKind::kBlackIsHigh : GreyKind::kWhiteIsHigh;
+    r->grey = space == CUPS_CSPACE_K ? GreyKind::kBlackIsHigh : GreyKind::kWhiteIsHigh;
     r->width = h.cupsWidth;
     r->height = h.cupsHeight;
     r->lines = 0;
