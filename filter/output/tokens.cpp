@@ -79,21 +79,6 @@ size_t literalLength(const unsigned char* b, size_t p, size_t end)
 
 }  // namespace
 
-unsigned char* putLiteral(unsigned char* out, const unsigned char* bytes, size_t n)
-{
-    *out++ = static_cast<unsigned char>(n - 1);
-    size_t i = 0;
-    for (; i + 8 <= n; i += 8) {  // eight bytes inverted at a time
-        uint64_t word;
-        memcpy(&word, bytes + i, sizeof word);
-        word = ~word;
-        memcpy(out + i, &word, sizeof word);
-    }
-    for (; i < n; ++i)
-        out[i] = static_cast<unsigned char>(~bytes[i]);
-    return out + n;
-}
-
 size_t trimmedLength(const unsigned char* line, size_t length)
 {
     // White ends are long (a ragged right edge, the right margin): 32 bytes a test, then finer.
