@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "documents.h"
+#include "output/commands.h"
 #include "options.h"
 #include "raster.h"
 
@@ -20,9 +21,6 @@ namespace {
 constexpr int kLeftRightMargin = 508;
 constexpr int kBottomTopMargin = 740;
 
-// The printer's init command: a document in the printer's own format must start with it.
-const unsigned char kInitCommand[] = {0x1B, 0x26, 0x42, 0x1B, 0x25, 0x2D, 0x39, 0x38, 0x37, 0x36, 0x35, 0x58};
-
 // A document already in the printer's format goes to the printer as it is; anything else that
 // reaches here (a format no converter took) is refused rather than printed as garbage.
 bool printNative(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* device)
@@ -32,7 +30,8 @@ bool printNative(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* device)
         return false;
     unsigned char buffer[65536];
     ssize_t n = read(fd, buffer, sizeof buffer);
-    bool ok = n >= ssize_t(sizeof kInitCommand) && memcmp(buffer, kInitCommand, sizeof kInitCommand) == 0;
+    // A document in the printer's own format starts with its init command.
+    bool ok = n >= ssize_t(sizeof szInitCmd) && memcmp(buffer, szInitCmd, sizeof szInitCmd) == 0;
     if (!ok)
         papplJobSetMessage(job, "Documents of type %s cannot be printed.", papplJobGetFormat(job));
     for (; ok && n > 0; n = read(fd, buffer, sizeof buffer))

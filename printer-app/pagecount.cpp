@@ -1,10 +1,11 @@
-// Page counter over the printer stream: init and settings (55 bytes), then commands that are
-// ESC and two letters: start page (9 bytes), end page (3), blank line (5), line frame (6 and a
-// payload whose 16-bit length is in bytes 4 and 5).
+// Page counter over the printer stream: init and settings, then commands that are ESC and two
+// letters: start page, end page, blank line, and line frames (a header whose bytes 4 and 5 are
+// the payload's 16-bit length, then the payload). Sizes are the filter's own templates'.
 #include "pagecount.h"
 
 #include <algorithm>
 #include <cstring>
+
 
 unsigned countPages(PageCounter& c, const uint8_t* bytes, size_t size)
 {
@@ -23,11 +24,11 @@ unsigned countPages(PageCounter& c, const uint8_t* bytes, size_t size)
         if (c.head[0] == 0x1B && kind == '$' && letter == 'B') {
             ++ended;
         } else if (c.head[0] == 0x1B && kind == '$' && letter == 'A') {
-            c.skip = 6;
+            c.skip = sizeof szStartPageCmd - 3;
         } else if (c.head[0] == 0x1B && kind == '*' && letter == 'B') {
-            c.skip = 2;
+            c.skip = sizeof szBlankLineCmd - 3;
         } else if (c.head[0] == 0x1B && kind == '*' && letter == 'A') {
-            if (c.headSize < 6)
+            if (c.headSize < kLineFrameHeaderSize)
                 continue;
             c.skip = uint64_t(c.head[4]) | uint64_t(c.head[5]) << 8;
         } else {

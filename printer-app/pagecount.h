@@ -5,9 +5,16 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "output/commands.h"
+
+// Bytes in front of the first page: the init command and the settings block.
+constexpr uint64_t kStreamHeadBytes = sizeof szInitCmd + sizeof szPaperWeightCmd + sizeof szDarknessCmd +
+                                      sizeof szRenderTypeCmd + sizeof szInputBinCmd + sizeof szPaperSizeSelfdefCmd +
+                                      sizeof szResolutionCmd + sizeof szPrintNumCopiesCmd;
+
 struct PageCounter {
-    uint64_t skip = 55;     // bytes still to pass before the next command (init and settings first)
-    uint8_t head[6] = {};   // the command being read
+    uint64_t skip = kStreamHeadBytes;  // bytes still to pass before the next command
+    uint8_t head[kLineFrameHeaderSize] = {};  // the command being read (a frame header at most)
     size_t headSize = 0;
     unsigned pages = 0;     // end-page commands seen
 };
