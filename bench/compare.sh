@@ -37,8 +37,8 @@ bench/corpora.sh "$work"
 run() {  # run PROGRAM FILE
   case $1 in
     floor) build/bench/rasterread "$2" ;;
-    korvi) PPD=ppd/korvilaser.ppd build/filter/rastertokorvilaserprinter 1 bench bench 1 "" "$2" ;;
-    korvi-base) PPD=ppd/korvilaser.ppd "$KORVI_BASELINE" 1 bench bench 1 "" "$2" ;;
+    korvi) PPD=build/ppd/korvilaser.ppd build/filter/rastertokorvilaserprinter 1 bench bench 1 "" "$2" ;;
+    korvi-base) PPD=build/ppd/korvilaser.ppd "$KORVI_BASELINE" 1 bench bench 1 "" "$2" ;;
     rastertohp) PPD=$hp_ppd "$serverbin/rastertohp" 1 bench bench 1 "" "$2" 2>/dev/null ;;
     brlaser) PPD=$br_ppd "$serverbin/rastertobrlaser" 1 bench bench 1 "" "$2" 2>/dev/null ;;
   esac

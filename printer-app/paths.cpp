@@ -17,7 +17,7 @@ std::string ownPath()
 KorviPaths choosePaths()
 {
     if (ownPath() == KORVI_APP_BUILD_PATH)
-        return {KORVI_BUILD_FILTER, KORVI_SOURCE_PPD, KORVI_CUPS_FILTER_DIR};
+        return {KORVI_BUILD_FILTER, KORVI_BUILD_PPD, KORVI_CUPS_FILTER_DIR};
     return {KORVI_CUPS_FILTER_DIR "/rastertokorvilaserprinter", KORVI_INSTALLED_PPD, KORVI_CUPS_FILTER_DIR};
 }
 

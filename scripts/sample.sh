@@ -14,7 +14,7 @@ sandbox=$(mktemp -d)
 trap 'rm -rf "$sandbox"' EXIT
 scripts/serverbin.sh "$sandbox" build/filter/rastertokorvilaserprinter
 
-cupsfilter -c "$sandbox/cups-files.conf" -p ppd/korvilaser.ppd -m printer/foo -e "$@" \
+cupsfilter -c "$sandbox/cups-files.conf" -p build/ppd/korvilaser.ppd -m printer/foo -e "$@" \
   "$doc" >out/sample.prn 2>out/sample.log || {
   echo "cupsfilter failed; its log is out/sample.log" >&2
   exit 1
