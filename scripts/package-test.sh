@@ -5,7 +5,10 @@
 # root's own cupsd, lpinfo -m, a queue added with lpadmin from the installed PPD (page logging
 # on, with a PageLogFormat set in cupsd.conf as an administrator who wants page accounting does),
 # a PDF printed with lp to a file: device, the output checked with the installed korvidecode and
-# the pages counted in page_log. Then the Printer Application, started there as root: a printer
+# the pages counted in page_log. Then the upgrade: the next release (scripts/package.sh --next,
+# built here) installed with the scheduler running, as on any print server; dpkg's trigger on
+# /usr/share/cups/ppd-updaters runs the cups package's PPD updater, which must give the queue the
+# new PPD and keep its defaults. Then the Printer Application, started there as root: a printer
 # added on the installed virtual printer, a PDF submitted, its stream checked. Then apt-get purge
 # must leave none of the packages' files, nor the application's state and spool.
 #
@@ -16,6 +19,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/need.sh debootstrap
+scripts/package.sh --next >/dev/null || { echo "FAIL: building the next release"; exit 1; }
+nextdebs=(dist/next/printer-driver-korvi_*.deb dist/next/korvi-printer-app_*.deb)
 deb=$(ls dist/printer-driver-korvi_*.deb 2>/dev/null | head -1)
 appdeb=$(ls dist/korvi-printer-app_*.deb 2>/dev/null | head -1)
 [ -n "$deb" ] && [ -n "$appdeb" ] || { echo "no packages in dist/: run scripts/package.sh first"; exit 1; }
@@ -91,6 +96,28 @@ counted() { awk -v id="${job##*-}" '$3 == id && $6 == "total" && $7 == 3 { found
 for _ in $(seq 50); do counted && break; sleep 0.2; done
 cat "$root/var/log/cups/page_log" 2>/dev/null || true
 counted || fail "page_log does not count the job's 3 pages"
+
+# The upgrade. The queue's own PPD is CUPS's copy, with a default set on the queue; a second
+# queue has the hand-written PPD of version 1.1, the last before the ppd-updater file.
+in_root lpadmin -h "$host" -p korvi -o PrintDensity=4 || fail "lpadmin -o PrintDensity=4"
+git show "$(git log -1 --format=%H -- ppd/korvilaser.ppd)^:ppd/korvilaser.ppd" >"$root/tmp/korvi-1.1.ppd"
+in_root lpadmin -h "$host" -p korvi-1-1 -E -v file:///dev/null -P /tmp/korvi-1.1.ppd || fail "lpadmin korvi-1-1"
+ppd=$root/etc/cups/ppd/korvi.ppd
+area() { grep '^\*ImageableArea A4/' "$1"; }
+old_area=$(area "$ppd")
+cp "${nextdebs[@]}" "$root/tmp/"
+in_root apt-get install -y --no-install-recommends "${nextdebs[@]/#dist\/next\//\/tmp\/}" >"$root/tmp/upgrade.log" 2>&1 ||
+  { tail -20 "$root/tmp/upgrade.log"; fail "apt-get install of the next release"; }
+grep -E "Processing triggers for cups|Updating PPD files for korvi|PPD for printer .* updated" "$root/tmp/upgrade.log"
+next=$(dpkg-deb -f "${nextdebs[0]}" Version)
+new=$root/usr/share/ppd/korvi/korvilaser.ppd
+grep -qxF "*FileVersion: \"$next\"" "$ppd" && grep -qxF "*NickName: \"Korvi Laser Printer, korvi $next\"" "$ppd" ||
+  fail "the queue's PPD is not version $next: $(grep -E '^\*(FileVersion|NickName):' "$ppd")"
+[ "$(area "$ppd")" = "$(area "$new")" ] && [ "$(area "$ppd")" != "$old_area" ] ||
+  fail "the queue's printable area is not the new one: $(area "$ppd")"
+grep -qxF "*DefaultPrintDensity: 4" "$ppd" || fail "the upgrade lost the queue's PrintDensity default"
+grep -qxF "*FileVersion: \"$next\"" "$root/etc/cups/ppd/korvi-1-1.ppd" || fail "the version 1.1 queue did not get the new PPD"
+echo "upgraded to $next: the queue's PPD is $(grep '^\*NickName:' "$ppd"), $(area "$ppd") (was $old_area), PrintDensity default kept; the 1.1 queue too"
 
 stop_pid "$cupsd_pid"; cupsd_pid=
 

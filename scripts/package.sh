@@ -2,22 +2,40 @@
 # Builds the Debian packages printer-driver-korvi and korvi-printer-app into dist/ with the ordinary Debian tools
 # (dpkg-buildpackage, debhelper), from a copy of the source tree, then checks it with lintian:
 # any error or warning fails. Installs what building needs (apt, only what is missing).
+# Usage: package.sh [--next]
+# With --next it builds, into dist/next/, what the following release would be: one patch level
+# up, dated now, with A4's printable area moved. scripts/package-test.sh installs it over this
+# version to see existing queues get the new PPD.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/need.sh debhelper dpkg-dev fakeroot lintian cmake g++ pkg-config libcups2-dev libpng-dev libpappl-dev
+dist=dist
+[ "${1:-}" = --next ] && dist=dist/next
+scripts/need.sh debhelper dpkg-dev fakeroot lintian cmake g++ pkg-config cups-ppdc libcups2-dev libpng-dev libpappl-dev
+
+next_release() {  # SOURCE_TREE
+  local version next
+  version=$(sed -n 's/^project(.* VERSION \([0-9.]*\))$/\1/p' "$1/CMakeLists.txt")
+  next=${version%.*}.$((${version##*.} + 1))
+  sed -i "s/ VERSION $version)/ VERSION $next)/" "$1/CMakeLists.txt"
+  sed -i 's/^\*CustomMedia "A4\/A4" 595 842 13.44 20.96 /*CustomMedia "A4\/A4" 595 842 13.44 22.96 /' "$1/ppd/korvilaser.drv"
+  printf 'printer-driver-korvi (%s) unstable; urgency=medium\n\n  * Next release (package test).\n\n -- %s  %s\n\n' \
+    "$next" "$(sed -n 's/^ -- \(.*>\)  .*/\1/p;T;q' "$1/debian/changelog")" "$(date -R)" | cat - "$1/debian/changelog" >"$1/changelog.new"
+  mv "$1/changelog.new" "$1/debian/changelog"
+}
 
 src=$(mktemp -d /tmp/korvi-package-XXXXXX)
 trap 'rm -rf "$src"' EXIT
 mkdir "$src/printer-driver-korvi"
 git ls-files -co --exclude-standard | tar -cf - -T - | tar -xf - -C "$src/printer-driver-korvi"
+[ "$dist" = dist ] || next_release "$src/printer-driver-korvi"
 (cd "$src/printer-driver-korvi" && dpkg-buildpackage -b -us -uc >"$src/build.log" 2>&1) || {
   tail -40 "$src/build.log"
   echo "FAIL: dpkg-buildpackage"
   exit 1
 }
-mkdir -p dist
-rm -f dist/printer-driver-korvi_* dist/korvi-printer-app_*
-cp "$src"/printer-driver-korvi_*.deb "$src"/korvi-printer-app_*.deb dist/
-debs=(dist/printer-driver-korvi_*.deb dist/korvi-printer-app_*.deb)
+mkdir -p "$dist"
+rm -f "$dist"/printer-driver-korvi_* "$dist"/korvi-printer-app_*
+cp "$src"/printer-driver-korvi_*.deb "$src"/korvi-printer-app_*.deb "$dist/"
+debs=("$dist"/printer-driver-korvi_*.deb "$dist"/korvi-printer-app_*.deb)
 echo "Built ${debs[*]}"
 lintian --fail-on error,warning --info "${debs[@]}" && echo "PASS: lintian"
