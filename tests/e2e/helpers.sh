@@ -28,11 +28,17 @@ stop_pid() {
   wait "$1" 2>/dev/null || true
 }
 
-# start_cupsd DIR FILTER: a private scheduler in DIR (own configuration, spool, logs; FileDevice
-# Yes; the given filter beside the system's), on a free loopback port. Sets cupsd_pid and host
-# (127.0.0.1:PORT). DIR/out takes file: queues' output.
+# start_cupsd DIR FILTER [web]: a private scheduler in DIR (own configuration, spool, logs;
+# FileDevice Yes; the given filter beside the system's; its web interface only when asked, with
+# a copy of the system's pages in DIR/doc-root, where a caller may add its own), on a free loopback
+# port. Sets cupsd_pid and host (127.0.0.1:PORT). DIR/out takes file: queues' output.
 start_cupsd() {
-  local dir=$1 filter=$2
+  local dir=$1 filter=$2 web=No
+  mkdir -p "$dir/doc-root"
+  if [ "${3:-}" = web ]; then
+    web=Yes
+    cp -r "$(cups-config --datadir)/doc-root/." "$dir/doc-root/"
+  fi
   host=127.0.0.1:$(free_port $((20000 + $$ % 8000)))
   mkdir -p "$dir"/{conf,spool,cache,state,tmp,log,out}
   "$(dirname "${BASH_SOURCE[0]}")/../../scripts/serverbin.sh" "$dir" "$filter"
@@ -41,7 +47,7 @@ start_cupsd() {
   cat >"$dir/conf/cupsd.conf" <<CONF
 Listen $host
 LogLevel info
-WebInterface No
+WebInterface $web
 Browsing No
 DefaultAuthType None
 <Location />
@@ -62,6 +68,7 @@ CONF
 ServerRoot $dir/conf
 ServerBin $dir/serverbin
 DataDir $(cups-config --datadir)
+DocumentRoot $dir/doc-root
 RequestRoot $dir/spool
 CacheDir $dir/cache
 StateDir $dir/state
