@@ -24,6 +24,8 @@ next_release() {  # SOURCE_TREE
   next=${version%.*}.$((${version##*.} + 1))
   sed -i "s/ VERSION $version)/ VERSION $next)/" "$1/CMakeLists.txt"
   sed -i 's/^\*CustomMedia "A4\/A4" 595 842 13.44 20.96 /*CustomMedia "A4\/A4" 595 842 13.44 22.96 /' "$1/ppd/korvilaser.drv"
+  grep -q '^\*CustomMedia "A4/A4" 595 842 13.44 22.96 ' "$1/ppd/korvilaser.drv" ||
+    { echo "FAIL: A4's line in ppd/korvilaser.drv is not the one the next release moves"; exit 1; }
   printf 'printer-driver-korvi (%s) unstable; urgency=medium\n\n  * Next release (package test).\n\n -- %s  %s\n\n' \
     "$next" "$(sed -n 's/^ -- \(.*>\)  .*/\1/p;T;q' "$1/debian/changelog")" "$(date -R)" | cat - "$1/debian/changelog" >"$1/changelog.new"
   mv "$1/changelog.new" "$1/debian/changelog"
@@ -48,7 +50,8 @@ echo "Built ${debs[*]}"
 lintian --fail-on error,warning --info "${debs[@]}" && echo "PASS: lintian"
 if [ "${1:-}" = --arch ]; then
   files() { dpkg-deb -c "$1" | awk '{ print $1, $6 }'; }
-  amd64=$(ls dist/printer-driver-korvi_*_amd64.deb)
+  amd64=$(ls dist/printer-driver-korvi_*_amd64.deb 2>/dev/null) ||
+    { echo "FAIL: no amd64 package in dist/ to compare with: run scripts/package.sh first"; exit 1; }
   diff <(files "$amd64") <(files "${debs[0]}") || { echo "FAIL: $2 package's files differ from amd64's"; exit 1; }
   echo "PASS: ${debs[0]} has the $(files "$amd64" | grep -vc '^d') files of $amd64"
 fi
