@@ -7,6 +7,7 @@
 #include <poll.h>
 #include <pwd.h>
 #include <grp.h>
+#include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -22,6 +23,9 @@
 namespace {
 
 constexpr double kCancelGraceSeconds = 2.0;  // then the chain is killed
+constexpr size_t kMaxHeldBytes = 1 << 20;    // held back before a page begins, at most
+
+int gStallSeconds = 300;
 
 struct Identity {
     bool drop = false;
@@ -30,14 +34,17 @@ struct Identity {
 };
 
 // Root runs its stages as "lp"; others run them as themselves.
-bool stageIdentity(Identity& id)
+bool stageIdentity(Identity& id, std::string& failure)
 {
     if (getuid() != 0)
         return true;
     passwd entry{}, *found = nullptr;
     char text[4096];
-    if (getpwnam_r("lp", &entry, text, sizeof text, &found) != 0 || !found)
+    int error = getpwnam_r("lp", &entry, text, sizeof text, &found);
+    if (error != 0 || !found) {
+        failure = std::string("the user lp cannot be had: ") + (error ? strerror(error) : "no such user");
         return false;
+    }
     id = {true, found->pw_uid, found->pw_gid};
     return true;
 }
@@ -67,9 +74,11 @@ std::vector<char*> pointers(std::vector<std::string>& strings)
     return p;
 }
 
-// In the child: standard streams, process group, signals, user, then the program.
+// In the child: standard streams, process group, signals, user, then the program. A stage dies
+// with the server's thread that started it (a crash or a kill of the server leaves none behind);
+// that is set after the switch of user, which clears it.
 [[noreturn]] void execStage(char* const* argv, char* const* envp, int in, int out, int err, pid_t group,
-                            const Identity& id)
+                            const Identity& id, pid_t server)
 {
     setpgid(0, group);
     if (dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0)
@@ -82,8 +91,17 @@ std::vector<char*> pointers(std::vector<std::string>& strings)
     sigprocmask(SIG_SETMASK, &none, nullptr);  // the server's threads block signals a stage needs
     if (id.drop && (setgroups(1, &id.gid) != 0 || setgid(id.gid) != 0 || setuid(id.uid) != 0))
         _exit(127);
+    if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || getppid() != server)
+        _exit(127);
     execve(argv[0], argv, envp);
     _exit(127);
+}
+
+// Signals the chain's process group; never group 0, which would be the server's own.
+void signalChain(pid_t group, int signal)
+{
+    if (group > 0)
+        kill(-group, signal);
 }
 
 void closeFd(int& fd)
@@ -118,24 +136,29 @@ double now()
 bool startChain(Chain& chain, const std::vector<std::string>& programs, const ChainJob& job, int inputFd)
 {
     Identity id;
-    if (!stageIdentity(id))
+    if (!stageIdentity(id, chain.failure))
         return false;
     std::vector<std::string> env = stageEnvironment(job);
     std::vector<char*> envp = pointers(env);
     int errPipe[2], inPipe[2] = {-1, -1};
-    if (pipe2(errPipe, O_CLOEXEC) != 0)
+    if (pipe2(errPipe, O_CLOEXEC) != 0) {
+        chain.failure = std::string("no pipe: ") + strerror(errno);
         return false;
+    }
     if (inputFd < 0 && pipe2(inPipe, O_CLOEXEC) != 0) {
+        chain.failure = std::string("no pipe: ") + strerror(errno);
         close(errPipe[0]);
         close(errPipe[1]);
         return false;
     }
     int in = inputFd >= 0 ? inputFd : inPipe[0];
     pid_t group = 0;
+    const pid_t server = getpid();
     bool started = true;
     for (size_t i = 0; i < programs.size() && started; ++i) {
         int link[2];
         if (pipe2(link, O_CLOEXEC) != 0) {
+            chain.failure = std::string("no pipe: ") + strerror(errno);
             started = false;
             break;
         }
@@ -144,8 +167,9 @@ bool startChain(Chain& chain, const std::vector<std::string>& programs, const Ch
         std::vector<char*> argv = pointers(args);
         pid_t pid = fork();
         if (pid == 0)
-            execStage(argv.data(), envp.data(), in, link[1], errPipe[1], group, id);
+            execStage(argv.data(), envp.data(), in, link[1], errPipe[1], group, id, server);
         if (pid < 0) {
+            chain.failure = "cannot start " + programs[i] + ": " + strerror(errno);
             close(link[0]);
             close(link[1]);
             started = false;
@@ -167,8 +191,7 @@ bool startChain(Chain& chain, const std::vector<std::string>& programs, const Ch
     if (inPipe[1] >= 0)
         chain.input = inPipe[1];
     if (!started) {
-        if (group > 0)
-            kill(-group, SIGKILL);
+        signalChain(group, SIGKILL);
         for (pid_t pid : chain.pids)
             waitpid(pid, nullptr, 0);
         chain.pids.clear();
@@ -180,20 +203,64 @@ bool startChain(Chain& chain, const std::vector<std::string>& programs, const Ch
     return started;
 }
 
+void setStallTimeout(int seconds)
+{
+    gStallSeconds = seconds;
+}
+
+namespace {
+
+// The chain's output on its way to the printer: held back until the first page begins, pages
+// counted as they pass.
+struct Sender {
+    pappl_device_t* device = nullptr;
+    PageCounter pages;
+    std::string held;
+    bool failed = false;
+
+    // Returns the pages the bytes ended.
+    unsigned send(const char* bytes, size_t size)
+    {
+        unsigned ended = countPages(pages, reinterpret_cast<const uint8_t*>(bytes), size);
+        if (pages.started == 0 && held.size() + size <= kMaxHeldBytes) {
+            held.append(bytes, size);
+            return ended;
+        }
+        if (!held.empty()) {
+            failed = failed || papplDeviceWrite(device, held.data(), held.size()) < 0;
+            held.clear();
+        }
+        failed = failed || papplDeviceWrite(device, bytes, size) < 0;
+        return ended;
+    }
+};
+
+// Why a chain is being stopped.
+enum class Stop { kNo, kCancel, kStall, kDevice };
+
+}  // namespace
+
 bool runChain(Chain& chain, pappl_job_t* job, pappl_device_t* device)
 {
     const pid_t group = chain.pids.empty() ? 0 : chain.pids.front();
-    PageCounter pages;
+    Sender sender;
+    sender.device = device;
     std::string errorText, lastError;
-    bool deviceFailed = false;
-    double cancelledAt = 0;
+    Stop stop = Stop::kNo;
+    double stoppedAt = 0, lastOutput = now();
     char buffer[65536];
     while (chain.output >= 0 || chain.errors >= 0) {
-        if (cancelledAt == 0 && papplJobIsCanceled(job)) {
-            cancelledAt = now();
-            kill(-group, SIGTERM);  // the filter finishes its line and closes the page
-        } else if (cancelledAt > 0 && now() - cancelledAt > kCancelGraceSeconds) {
-            kill(-group, SIGKILL);
+        if (stop == Stop::kNo) {
+            if (papplJobIsCanceled(job))
+                stop = Stop::kCancel;
+            else if (gStallSeconds > 0 && chain.output >= 0 && now() - lastOutput > gStallSeconds)
+                stop = Stop::kStall;
+            if (stop != Stop::kNo) {
+                stoppedAt = now();
+                signalChain(group, SIGTERM);  // the filter finishes its line and closes the page
+            }
+        } else if (now() - stoppedAt > kCancelGraceSeconds) {
+            signalChain(group, SIGKILL);
         }
         pollfd fds[2] = {{chain.output, POLLIN, 0}, {chain.errors, POLLIN, 0}};
         if (poll(fds, 2, 100) <= 0)
@@ -202,15 +269,17 @@ bool runChain(Chain& chain, pappl_job_t* job, pappl_device_t* device)
             ssize_t n = read(chain.output, buffer, sizeof buffer);
             if (n <= 0) {
                 closeFd(chain.output);
-            } else if (!deviceFailed) {
-                unsigned ended = countPages(pages, reinterpret_cast<uint8_t*>(buffer), size_t(n));
-                if (papplDeviceWrite(device, buffer, size_t(n)) < 0) {
-                    deviceFailed = true;
-                    kill(-group, SIGTERM);
+            } else if (!sender.failed) {
+                unsigned ended = sender.send(buffer, size_t(n));
+                if (sender.failed && stop == Stop::kNo) {
+                    stop = Stop::kDevice;
+                    stoppedAt = now();
+                    signalChain(group, SIGTERM);
                 }
                 if (chain.countPages && ended)
                     papplJobSetImpressionsCompleted(job, int(ended));
             }
+            lastOutput = now();  // after the write: a printer slow to take bytes is no stall
         }
         if (fds[1].revents) {
             ssize_t n = read(chain.errors, buffer, sizeof buffer);
@@ -223,6 +292,8 @@ bool runChain(Chain& chain, pappl_job_t* job, pappl_device_t* device)
                 logStageLine(job, errorText.substr(0, eol), lastError);
         }
     }
+    if (sender.pages.started == 0 && !sender.held.empty())
+        papplLogJob(job, PAPPL_LOGLEVEL_INFO, "No page began; nothing was sent to the printer.");
     papplDeviceFlush(device);
     bool allWell = true;
     for (size_t i = 0; i < chain.pids.size(); ++i) {
@@ -233,7 +304,7 @@ bool runChain(Chain& chain, pappl_job_t* job, pappl_device_t* device)
         const std::string& name = chain.names[i];
         papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "%s ended with %s %d", name.c_str(),
                     WIFEXITED(status) ? "status" : "signal", WIFEXITED(status) ? WEXITSTATUS(status) : WTERMSIG(status));
-        if (allWell && !papplJobIsCanceled(job)) {
+        if (allWell && stop == Stop::kNo) {
             if (lastError.empty())
                 papplJobSetMessage(job, "The document could not be printed (%s failed).", name.c_str());
             else
@@ -243,7 +314,17 @@ bool runChain(Chain& chain, pappl_job_t* job, pappl_device_t* device)
     }
     chain.pids.clear();
     chain.names.clear();
-    if (deviceFailed)
+    if (allWell && stop == Stop::kNo && sender.pages.started == 0)
+        papplJobSetMessage(job, "The document has no page to print.");
+    if (stop == Stop::kDevice)
         papplJobSetMessage(job, "The printer could not be written to.");
-    return papplJobIsCanceled(job) || (allWell && !deviceFailed);
+    if (stop == Stop::kStall) {
+        papplJobSetMessage(job, "The document sent nothing to the printer for %d seconds and was stopped.",
+                           gStallSeconds);
+        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Stalled: nothing sent for %d seconds.", gStallSeconds);
+    }
+    bool printed = allWell && stop == Stop::kNo && sender.pages.started > 0;
+    if (printed && papplJobGetMessage(job))  // what was said while it printed is over
+        papplJobSetMessage(job, "Job completed.");
+    return stop == Stop::kCancel || printed;
 }

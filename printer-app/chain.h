@@ -23,15 +23,24 @@ struct Chain {
     int output = -1;          // the last stage's standard output
     int errors = -1;          // every stage's standard error
     bool countPages = false;  // count pages sent into the job's completed impressions
+    std::string failure;      // why startChain failed, for the log
 };
+
+// Seconds a chain may send the printer nothing before the job is stopped as stalled; 0 for never.
+void setStallTimeout(int seconds);
 
 // Starts the programs as a chain. The first reads `inputFd`, or a pipe left in chain.input when
 // inputFd is -1. When this process runs as root the stages run as the user "lp", as CUPS runs its
-// filters. Returns false (and starts nothing) when a pipe, the user or a process cannot be had.
+// filters. Returns false (and starts nothing, saying why in chain.failure) when a pipe, the user
+// or a process cannot be had.
 bool startChain(Chain& chain, const std::vector<std::string>& programs, const ChainJob& job, int inputFd);
 
 // Streams the chain's output to the device until the chain ends, logging what the stages say.
 // chain.input stays the caller's to close (the raster writer may still hold it).
-// A cancelled job stops the whole chain (the filter closes the page it is on). Returns true when
-// every stage ended well or the job was cancelled; otherwise sets the job's message.
+// The bytes in front of the first page (init command, settings) are held back until that page
+// begins: a job that ends before any page sends the printer nothing at all.
+// A cancelled job, or one that sends nothing for the stall timeout (time the printer spends not
+// taking bytes does not count), stops the whole chain (the filter closes the page it is on).
+// Returns true when every stage ended well or the job was cancelled; otherwise sets the job's
+// message.
 bool runChain(Chain& chain, pappl_job_t* job, pappl_device_t* device);

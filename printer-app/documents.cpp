@@ -5,12 +5,14 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "chain.h"
+#include "driver.h"
 #include "options.h"
 #include "paths.h"
 
@@ -31,6 +33,7 @@ std::vector<std::string> convertersFor(const char* format)
 
 bool printDocument(pappl_job_t* job, pappl_device_t* device, void*)
 {
+    jobBegins(job);
     const char* format = papplJobGetFormat(job);
     std::vector<std::string> stages = convertersFor(format);
     if (stages.empty()) {
@@ -40,6 +43,7 @@ bool printDocument(pappl_job_t* job, pappl_device_t* device, void*)
     stages.push_back(korviPaths().filter);
     int document = open(papplJobGetFilename(job), O_RDONLY | O_CLOEXEC);
     if (document < 0) {
+        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Cannot open %s: %s", papplJobGetFilename(job), strerror(errno));
         papplJobSetMessage(job, "The document could not be read.");
         return false;
     }
@@ -50,6 +54,7 @@ bool printDocument(pappl_job_t* job, pappl_device_t* device, void*)
     close(document);
     papplJobDeletePrintOptions(options);
     if (!printed) {
+        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "The conversion could not be started: %s", chain.failure.c_str());
         papplJobSetMessage(job, "The conversion could not be started.");
         return false;
     }

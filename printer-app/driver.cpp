@@ -6,12 +6,15 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 
 #include "documents.h"
 #include "output/commands.h"
 #include "options.h"
 #include "raster.h"
+#include "offline.h"
+#include "state.h"
 
 namespace {
 
@@ -25,9 +28,13 @@ constexpr int kBottomTopMargin = 740;
 // reaches here (a format no converter took) is refused rather than printed as garbage.
 bool printNative(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* device)
 {
+    jobBegins(job);
     int fd = open(papplJobGetFilename(job), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    if (fd < 0) {
+        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Cannot open %s: %s", papplJobGetFilename(job), strerror(errno));
+        papplJobSetMessage(job, "The document could not be read.");
         return false;
+    }
     unsigned char buffer[65536];
     ssize_t n = read(fd, buffer, sizeof buffer);
     // A document in the printer's own format starts with its init command.
@@ -114,4 +121,10 @@ void korviPrinterCreated(pappl_printer_t* printer, void*)
     toner.level = -1;
     toner.type = PAPPL_SUPPLY_TYPE_TONER;
     papplPrinterSetSupplies(printer, 1, &toner);
+}
+
+void jobBegins(pappl_job_t* job)
+{
+    printerReached(job);
+    saveJobStarted(job);
 }

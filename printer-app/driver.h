@@ -14,3 +14,6 @@ bool korviDriver(pappl_system_t* system, const char* driverName, const char* dev
 // PAPPL's printer creation callback: one job at a time per printer, so two jobs' bytes never
 // meet on the wire; the toner, of unknown level.
 void korviPrinterCreated(pappl_printer_t* printer, void* cbData);
+
+// Every job's first step once its printer connection is open, whatever its format.
+void jobBegins(pappl_job_t* job);

@@ -3,18 +3,30 @@
 // with the driver's filter.
 //
 // PAPPL's standard command line: korvi-printer-app server|add|devices|drivers|submit|jobs|...
-// Options of the server (-o NAME=VALUE): listen-hostname (default localhost, loopback only; "*"
-// for every address), server-port (default 8631), server-name, spool-directory, log-file (default
-// standard error), log-level, state-file.
+// Options of the server (-o NAME=VALUE), PAPPL's own names and meanings: listen-hostname (default
+// localhost, loopback only; "*" for every address), server-hostname (the name clients are given;
+// never the machine's), server-port (default 8631), server-options, auth-service, admin-group,
+// private-server, spool-directory, log-file (default standard error), log-level, state-file; and
+// the app's stall-timeout (seconds a job's conversion may send nothing, default 300, 0 for never).
 #include <pappl/pappl.h>
 
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "chain.h"
 #include "documents.h"
 #include "driver.h"
+#include "offline.h"
+#include "state.h"
 
 namespace {
 
@@ -22,6 +34,9 @@ pappl_pr_driver_t gDrivers[] = {{kKorviDriverName, kKorviDriverDescription, "MFG
 
 // Without a footer, PAPPL 1.3's web pages crash the server.
 const char kFooter[] = "Korvi Laser Printer Application " KORVI_VERSION;
+
+std::string gBaseName = "korvi-printer-app";  // the program's name, as PAPPL names its socket
+bool gServerMode = false;  // the "server" subcommand (PAPPL also makes a system to list drivers)
 
 const char* option(const char* name, int count, cups_option_t* options, const char* byDefault)
 {
@@ -42,29 +57,155 @@ pappl_loglevel_t logLevel(const char* name)
     return PAPPL_LOGLEVEL_INFO;
 }
 
+// A whole number from min to max, or -1 with a message naming the option.
+long number(const char* name, const char* text, long min, long max)
+{
+    char* end = nullptr;
+    errno = 0;
+    long value = strtol(text, &end, 10);
+    if (errno != 0 || end == text || *end || value < min || value > max) {
+        fprintf(stderr, "%s: bad %s '%s' (a whole number from %ld to %ld)\n", gBaseName.c_str(), name, text, min, max);
+        return -1;
+    }
+    return value;
+}
+
+// PAPPL's server-options keywords, on top of what the app always offers.
+pappl_soptions_t serverOptions(const char* list)
+{
+    struct {
+        const char* name;
+        pappl_soptions_t add, remove;
+    } words[] = {
+        {"none", PAPPL_SOPTIONS_NONE, pappl_soptions_t(~0u)},
+        {"dnssd-host", PAPPL_SOPTIONS_DNSSD_HOST, PAPPL_SOPTIONS_NONE},
+        {"no-multi-queue", PAPPL_SOPTIONS_NONE, PAPPL_SOPTIONS_MULTI_QUEUE},
+        {"raw-socket", PAPPL_SOPTIONS_RAW_SOCKET, PAPPL_SOPTIONS_NONE},
+        {"usb-printer", PAPPL_SOPTIONS_USB_PRINTER, PAPPL_SOPTIONS_NONE},
+        {"no-web-interface", PAPPL_SOPTIONS_NONE, PAPPL_SOPTIONS_WEB_INTERFACE},
+        {"web-log", PAPPL_SOPTIONS_WEB_LOG, PAPPL_SOPTIONS_NONE},
+        {"web-network", PAPPL_SOPTIONS_WEB_NETWORK, PAPPL_SOPTIONS_NONE},
+        {"web-remote", PAPPL_SOPTIONS_WEB_REMOTE, PAPPL_SOPTIONS_NONE},
+        {"web-security", PAPPL_SOPTIONS_WEB_SECURITY, PAPPL_SOPTIONS_NONE},
+        {"no-tls", PAPPL_SOPTIONS_NO_TLS, PAPPL_SOPTIONS_NONE},
+    };
+    unsigned options = PAPPL_SOPTIONS_MULTI_QUEUE | PAPPL_SOPTIONS_WEB_INTERFACE | PAPPL_SOPTIONS_WEB_LOG;
+    std::string text = list ? list : "";
+    for (size_t start = 0; start <= text.size();) {
+        size_t end = text.find(',', start);
+        std::string word = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        for (const auto& w : words)
+            if (word == w.name)
+                options = (options & ~unsigned(w.remove)) | unsigned(w.add);
+        if (end == std::string::npos)
+            break;
+        start = end + 1;
+    }
+    return pappl_soptions_t(options);
+}
+
+// PAPPL's control socket for this user: where its subcommands find the server.
+std::string controlSocket()
+{
+    if (getuid() != 0)
+        return std::string(papplGetTempDir()) + "/" + gBaseName + std::to_string(getuid()) + ".sock";
+    if (const char* snap = getenv("SNAP_COMMON"))
+        return std::string(snap) + "/" + gBaseName + ".sock";
+    return "/run/" + gBaseName + ".sock";
+}
+
+// True when a server answers on the control socket. PAPPL would take the socket over without a
+// word, and the other server's subcommands would then reach this one.
+bool controlSocketInUse(const std::string& path)
+{
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path)
+        return false;
+    memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    bool answered = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    close(fd);
+    return answered;
+}
+
+// The server's own settings: the stall timeout, the control socket free, a valid port.
+bool serverSettings(int count, cups_option_t* options, int& port)
+{
+    long stall = number("stall-timeout", option("stall-timeout", count, options, "300"), 0, 86400);
+    long p = number("server-port", option("server-port", count, options, "8631"), 0, 65535);
+    if (stall < 0 || p < 0)
+        return false;
+    setStallTimeout(int(stall));
+    port = int(p);
+    std::string socket = controlSocket();
+    if (controlSocketInUse(socket)) {
+        fprintf(stderr, "%s: another server already runs (its control socket %s answers); stop it first\n",
+                gBaseName.c_str(), socket.c_str());
+        return false;
+    }
+    return true;
+}
+
+// Where the state is kept when no state-file is given: PAPPL's places, except that root keeps it
+// in a folder of its own (the systemd unit's StateDirectory, the only place there it may write).
+std::string defaultStateFile()
+{
+    if (const char* snap = getenv("SNAP_COMMON"))
+        return std::string(snap) + "/" + gBaseName + ".state";
+    if (getuid() == 0) {
+        std::string dir = "/var/lib/" + gBaseName;
+        mkdir(dir.c_str(), 0700);
+        return dir + "/" + gBaseName + ".state";
+    }
+    if (const char* config = getenv("XDG_CONFIG_HOME"); config && access(config, X_OK) == 0)
+        return std::string(config) + "/" + gBaseName + ".state";
+    if (const char* home = getenv("HOME")) {
+        std::string dir = std::string(home) + "/.config";
+        mkdir(dir.c_str(), 0700);
+        if (access(dir.c_str(), W_OK) == 0)
+            return dir + "/" + gBaseName + ".state";
+    }
+    return std::string(papplGetTempDir()) + "/" + gBaseName + std::to_string(getuid()) + ".state";
+}
+
+// Root's spool when none is given, as PAPPL's own: other users get PAPPL's temporary one.
+const char* defaultSpool()
+{
+    static const std::string spool = "/var/spool/" + gBaseName;
+    return getuid() == 0 ? spool.c_str() : nullptr;
+}
+
 pappl_system_t* makeSystem(int count, cups_option_t* options, void*)
 {
+    int port = 8631;
+    if (gServerMode && !serverSettings(count, options, port))
+        return nullptr;
     const char* listen = option("listen-hostname", count, options, "localhost");
-    int port = atoi(option("server-port", count, options, "8631"));
-    const char* spool = option("spool-directory", count, options, nullptr);
     pappl_system_t* system = papplSystemCreate(
-        pappl_soptions_t(PAPPL_SOPTIONS_MULTI_QUEUE | PAPPL_SOPTIONS_WEB_INTERFACE | PAPPL_SOPTIONS_WEB_LOG),
-        "Korvi Printer Application", port, "_print,_universal", spool, option("log-file", count, options, "-"),
-        logLevel(option("log-level", count, options, "info")), nullptr, false);
+        serverOptions(option("server-options", count, options, nullptr)), "Korvi Printer Application", port,
+        "_print,_universal", option("spool-directory", count, options, defaultSpool()), option("log-file", count, options, "-"),
+        logLevel(option("log-level", count, options, "info")), option("auth-service", count, options, nullptr), false);
     if (!system)
         return nullptr;
-    // Loopback unless told otherwise: a print server is shared on purpose, not by default.
-    papplSystemAddListeners(system, strcmp(listen, "*") == 0 ? nullptr : listen);
-    papplSystemSetHostName(system, option("server-name", count, options, strcmp(listen, "*") == 0 ? nullptr : listen));
+    if (const char* group = option("admin-group", count, options, nullptr))
+        papplSystemSetAdminGroup(system, group);
+    // The name clients are given. PAPPL would also rename the machine to it: guards.cpp refuses that.
+    if (const char* name = option("server-hostname", count, options, option("server-name", count, options, nullptr)))
+        papplSystemSetHostName(system, name);
+    // Loopback unless told otherwise: a print server is shared on purpose, not by default. A
+    // private server (one a subcommand started) answers on the control socket alone.
+    if (gServerMode && !cupsGetOption("private-server", count, options))
+        papplSystemAddListeners(system, strcmp(listen, "*") == 0 ? nullptr : listen);
     papplSystemSetFooterHTML(system, kFooter);
     papplSystemSetPrinterDrivers(system, int(sizeof gDrivers / sizeof gDrivers[0]), gDrivers, nullptr,
                                  korviPrinterCreated, korviDriver, nullptr);
     addDocumentFilters(system);
-    if (const char* state = option("state-file", count, options, nullptr)) {
-        static std::string stateFile;  // the save callback keeps the pointer for the server's life
-        stateFile = state;
-        papplSystemLoadState(system, stateFile.c_str());
-        papplSystemSetSaveCallback(system, pappl_save_cb_t(papplSystemSaveState), stateFile.data());
+    if (gServerMode) {
+        loadState(system, option("state-file", count, options, defaultStateFile().c_str()));
+        watchPrinters(system);
     }
     return system;
 }
@@ -74,6 +215,9 @@ pappl_system_t* makeSystem(int count, cups_option_t* options, void*)
 int main(int argc, char* argv[])
 {
     signal(SIGPIPE, SIG_IGN);  // a stage or printer that goes away is an error, not the server's end
+    const char* slash = strrchr(argv[0], '/');
+    gBaseName = slash ? slash + 1 : argv[0];
+    gServerMode = argc > 1 && strcmp(argv[1], "server") == 0;
     return papplMainloop(argc, argv, KORVI_VERSION, kFooter, int(sizeof gDrivers / sizeof gDrivers[0]), gDrivers,
                          nullptr, korviDriver, nullptr, nullptr, makeSystem, nullptr, nullptr);
 }

@@ -24,6 +24,7 @@ unsigned countPages(PageCounter& c, const uint8_t* bytes, size_t size)
         if (c.head[0] == 0x1B && kind == '$' && letter == 'B') {
             ++ended;
         } else if (c.head[0] == 0x1B && kind == '$' && letter == 'A') {
+            ++c.started;
             c.skip = sizeof szStartPageCmd - 3;
         } else if (c.head[0] == 0x1B && kind == '*' && letter == 'B') {
             c.skip = sizeof szBlankLineCmd - 3;

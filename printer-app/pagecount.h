@@ -17,6 +17,7 @@ struct PageCounter {
     uint8_t head[kLineFrameHeaderSize] = {};  // the command being read (a frame header at most)
     size_t headSize = 0;
     unsigned pages = 0;     // end-page commands seen
+    unsigned started = 0;   // start-page commands seen
 };
 
 // Takes the next bytes of the stream; returns how many pages they ended.

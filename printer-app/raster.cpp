@@ -11,6 +11,7 @@
 
 #include "chain.h"
 #include "documents.h"
+#include "driver.h"
 #include "halftone.h"
 #include "options.h"
 #include "paths.h"
@@ -60,8 +61,10 @@ cups_page_header2_t filterHeader(const cups_page_header2_t& grey, int copies)
 
 bool rasterStartJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device)
 {
+    jobBegins(job);
     auto* r = new RasterJob;
     if (!startChain(r->chain, {korviPaths().filter}, chainJob(job, options, "application/vnd.cups-raster"), -1)) {
+        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "The filter could not be started: %s", r->chain.failure.c_str());
         delete r;
         papplJobSetMessage(job, "The printer's filter could not be started.");
         return false;
@@ -69,6 +72,8 @@ bool rasterStartJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_
     // From here on the job's end callback is called whatever happens, and cleans up.
     papplJobSetData(job, r);
     r->raster = cupsRasterOpen(r->chain.input, CUPS_RASTER_WRITE);
+    if (!r->raster)  // the pages are then refused; the filter sees its input end and prints nothing
+        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Cannot write raster to the filter: %s", cupsLastErrorString());
     r->sender = std::thread([r, job, device] { r->sent = runChain(r->chain, job, device); });
     return true;
 }

@@ -12,12 +12,14 @@
 #include "support/raster.h"
 
 // The filter's real output for pages whose lines hold the end-page command's bytes, passed in
-// pieces of every size: only real end-page commands count.
+// pieces of every size: only real start- and end-page commands count (the app holds a job's bytes
+// back until its first page starts).
 TEST(PrinterApp, PagesAreCountedAsTheStreamPasses)
 {
-    RasterPage tricky{makeHeader(64, 3), {}};
+    RasterPage tricky{makeHeader(64, 4), {}};
     const Bytes endPageInPayload = {0xE4, 0xDB, 0xBD, 0x00, 0x11, 0x22, 0x33, 0x44};  // inverted: 1B 24 42 ...
-    tricky.lines = {endPageInPayload, Bytes(8, 0xFF), endPageInPayload};
+    const Bytes startPageInPayload = {0xE4, 0xDB, 0xBE, 0x00, 0x11, 0x22, 0x33, 0x44};  // 1B 24 41 ...
+    tricky.lines = {endPageInPayload, Bytes(8, 0xFF), startPageInPayload, endPageInPayload};
     TestPpd ppd;
     for (size_t pages : {0, 1, 3}) {
         ProcessResult r = runFilter(writeRaster(std::vector<RasterPage>(pages, tricky)), ppd.path());
@@ -31,6 +33,7 @@ TEST(PrinterApp, PagesAreCountedAsTheStreamPasses)
         }
         EXPECT_EQ(ended, pages);
         EXPECT_EQ(counter.pages, pages);
+        EXPECT_EQ(counter.started, pages);
     }
 }
 

@@ -96,3 +96,28 @@ start_printer() {
   vp_pid=$!
   wait_until 50 grep -q "^listening" "$2.out"
 }
+
+# Jobs of a Printer Application printing to the virtual printer. The caller sets uri (the app's
+# printer), work (where the virtual printer's folder vp and its lines vp.out are) and defines fail.
+helpers=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+
+# submit FILE [ipptool -d ...]: prints FILE; echoes the job id (nothing when it was refused). With
+# a Content-Length, as PAPPL 1.3.1 waits a minute for the end of a truncated chunked raster.
+submit() {
+  local file=$1; shift
+  { ipptool -L -c "$@" -f "$file" "$uri" "$helpers/app-print.test" || true; } | tail -1 | grep -E '^[0-9]+$' || true
+}
+# job_state ID: "state,message,pages completed".
+job_state() { ipptool -c -d job="$1" "$uri" "$helpers/app-job.test" | tail -1; }
+# wait_job ID: until the job has ended (completed, canceled or aborted).
+wait_job() { wait_until 1200 sh -c "ipptool -c -d job=$1 '$uri' '$helpers/app-job.test' | tail -1 | grep -qE '^(canceled|aborted|completed),'"; }
+vp_jobs() { grep -c '^job ' "$work/vp.out" || true; }
+vp_has() { [ "$(vp_jobs)" -ge "$1" ]; }
+# expect_vp N TEXT...: virtual printer job N arrived well-formed and its listing holds each TEXT.
+expect_vp() {
+  local n=$1; shift
+  wait_until 1800 grep -q "^job $n:" "$work/vp.out" || fail "job $n did not reach the printer"
+  grep "^job $n:" "$work/vp.out" | grep -q "well-formed$" || fail "job $n: $(grep "^job $n:" "$work/vp.out")"
+  for text in "$@"; do grep -qF -- "$text" "$work/vp/job-$n.txt" || { cat "$work/vp/job-$n.txt"; fail "job $n: no '$text'"; }; done
+}
+

@@ -1,0 +1,71 @@
+// Walls around two faults of PAPPL 1.3.1 that no public call avoids. The definitions here take the
+// place of the library functions of the same names for libpappl's calls (the program's own
+// symbols come first when the dynamic linker binds them); everything else passes through.
+//
+// 1. papplSystemSetHostName, which the app needs to answer to `server-hostname`, also writes
+//    /etc/hostname, calls sethostname() and asks avahi to rename the host. A print server never
+//    renames the machine it runs on: those three are refused, and the name stays PAPPL's alone.
+// 2. Listing network printers (the web interface's Add Printer page, Find-Devices) calls avahi's
+//    browsers with no client when the system's D-Bus cannot be reached, and avahi then aborts the
+//    whole server. With no client the browser is simply not made; PAPPL reports that and goes on.
+#include <avahi-client/client.h>
+#include <avahi-client/lookup.h>
+#include <avahi-common/error.h>
+#include <cups/file.h>
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+// The library's own definition of a function defined here.
+template <typename F>
+F next(const char* name, F)
+{
+    return reinterpret_cast<F>(dlsym(RTLD_NEXT, name));
+}
+
+}  // namespace
+
+extern "C" {
+
+int sethostname(const char*, size_t) noexcept
+{
+    errno = EPERM;
+    return -1;
+}
+
+int avahi_client_set_host_name(AvahiClient*, const char*)
+{
+    return AVAHI_ERR_NOT_PERMITTED;
+}
+
+cups_file_t* cupsFileOpen(const char* filename, const char* mode)
+{
+    if (filename && mode && strcmp(filename, "/etc/hostname") == 0 && mode[0] != 'r') {
+        errno = EPERM;
+        return nullptr;
+    }
+    static const auto real = next("cupsFileOpen", &cupsFileOpen);
+    return real(filename, mode);
+}
+
+AvahiServiceBrowser* avahi_service_browser_new(AvahiClient* client, AvahiIfIndex interface, AvahiProtocol protocol,
+                                               const char* type, const char* domain, AvahiLookupFlags flags,
+                                               AvahiServiceBrowserCallback callback, void* data)
+{
+    static const auto real = next("avahi_service_browser_new", &avahi_service_browser_new);
+    return client ? real(client, interface, protocol, type, domain, flags, callback, data) : nullptr;
+}
+
+AvahiRecordBrowser* avahi_record_browser_new(AvahiClient* client, AvahiIfIndex interface, AvahiProtocol protocol,
+                                             const char* name, uint16_t clazz, uint16_t type, AvahiLookupFlags flags,
+                                             AvahiRecordBrowserCallback callback, void* data)
+{
+    static const auto real = next("avahi_record_browser_new", &avahi_record_browser_new);
+    return client ? real(client, interface, protocol, name, clazz, type, flags, callback, data) : nullptr;
+}
+
+}  // extern "C"

@@ -1,0 +1,151 @@
+// The state file. It holds a printer's jobs as lines "Job id="3" name="..." ...
+// filename="/spool/p00001j000000003-doc.pdf" state="5" ...", within "<Printer id="1" ...>" ...
+// "</Printer>"; interrupted jobs are ended there before PAPPL reads it.
+#include "state.h"
+
+#include <cups/cups.h>
+#include <glob.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <mutex>
+#include <string>
+#include <vector>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+struct InterruptedJob {
+    int printerId;
+    int jobId;
+};
+
+std::string gStateFile;
+std::mutex gSaving;  // PAPPL's main loop and job threads both save
+
+constexpr const char* kMessage = "Printing was interrupted when the server stopped; send the document again.";
+
+// An option of a state file line, or "" when it has none.
+std::string lineOption(const std::string& line, const char* name)
+{
+    size_t space = line.find(' ');
+    if (space == std::string::npos)
+        return {};
+    cups_option_t* options = nullptr;
+    int count = cupsParseOptions(line.c_str() + space + 1, 0, &options);
+    const char* value = cupsGetOption(name, count, options);
+    std::string text = value ? value : "";
+    cupsFreeOptions(count, options);
+    return text;
+}
+
+// The job's document and its saved attributes (named after the job, beside the document).
+void removeSpoolFiles(int printerId, int jobId, const std::string& document)
+{
+    if (document.empty())
+        return;
+    unlink(document.c_str());
+    char pattern[64];
+    snprintf(pattern, sizeof pattern, "/p%05dj%09d-*.ipp", printerId, jobId);
+    std::string attributes = document.substr(0, document.rfind('/')) + pattern;
+    glob_t found{};
+    if (glob(attributes.c_str(), GLOB_NOSORT, nullptr, &found) == 0)
+        for (size_t i = 0; i < found.gl_pathc; ++i)
+            unlink(found.gl_pathv[i]);
+    globfree(&found);
+}
+
+// A processing (5) or stopped (6) job's line, made aborted (8) and completed now.
+bool endJobLine(std::string& line)
+{
+    for (const char* state : {" state=\"5\"", " state=\"6\""}) {
+        size_t at = line.find(state);
+        if (at == std::string::npos)
+            continue;
+        line.replace(at, strlen(state), " state=\"8\"");
+        line += " completed=\"" + std::to_string(time(nullptr)) + "\"";
+        return true;
+    }
+    return false;
+}
+
+
+// Marks the state file's processing jobs aborted and removes their spool files; returns them.
+std::vector<InterruptedJob> endInterruptedJobs(const std::string& stateFile)
+{
+    std::vector<InterruptedJob> ended;
+    std::ifstream in(stateFile);
+    if (!in)
+        return ended;
+    std::ostringstream out;
+    int printerId = 0;
+    for (std::string line; std::getline(in, line); out << line << '\n') {
+        if (line.rfind("<Printer ", 0) == 0)
+            printerId = atoi(lineOption(line, "id").c_str());
+        if (line.rfind("Job ", 0) != 0 || !endJobLine(line))
+            continue;
+        int jobId = atoi(lineOption(line, "id").c_str());
+        removeSpoolFiles(printerId, jobId, lineOption(line, "filename"));
+        ended.push_back({printerId, jobId});
+    }
+    if (ended.empty())
+        return ended;
+    // Written beside it and renamed over it, so that a crash here leaves one whole file.
+    std::string temporary = stateFile + ".new";
+    {
+        std::ofstream file(temporary, std::ios::trunc);
+        file << out.str();
+        if (!file.flush())
+            return {};
+    }
+    if (rename(temporary.c_str(), stateFile.c_str()) != 0)
+        return {};
+    return ended;
+}
+
+// Tells each ended job's clients why it ended.
+void reportInterruptedJobs(pappl_system_t* system, const std::vector<InterruptedJob>& jobs)
+{
+    for (const InterruptedJob& j : jobs) {
+        pappl_printer_t* printer = papplSystemFindPrinter(system, nullptr, j.printerId, nullptr);
+        pappl_job_t* job = printer ? papplPrinterFindJob(printer, j.jobId) : nullptr;
+        if (!job)
+            continue;
+        papplJobSetMessage(job, "%s", kMessage);
+        papplJobSetReasons(job, PAPPL_JREASON_ABORTED_BY_SYSTEM, PAPPL_JREASON_NONE);
+        papplLogJob(job, PAPPL_LOGLEVEL_WARN, "%s", kMessage);
+    }
+}
+
+bool saveState(pappl_system_t* system, void*)
+{
+    std::lock_guard<std::mutex> lock(gSaving);
+    std::string temporary = gStateFile + ".new";
+    if (!papplSystemSaveState(system, temporary.c_str()) || rename(temporary.c_str(), gStateFile.c_str()) != 0) {
+        papplLog(system, PAPPL_LOGLEVEL_ERROR, "Cannot save the state to %s: %s", gStateFile.c_str(), strerror(errno));
+        unlink(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+void loadState(pappl_system_t* system, const char* stateFile)
+{
+    gStateFile = stateFile;
+    std::vector<InterruptedJob> interrupted = endInterruptedJobs(gStateFile);
+    papplSystemLoadState(system, gStateFile.c_str());
+    reportInterruptedJobs(system, interrupted);
+    papplSystemSetSaveCallback(system, saveState, nullptr);
+}
+
+void saveJobStarted(pappl_job_t* job)
+{
+    saveState(papplPrinterGetSystem(papplJobGetPrinter(job)), nullptr);
+}
