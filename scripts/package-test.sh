@@ -58,6 +58,10 @@ in_root() { chroot "$root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin DEBIAN_FRON
 
 cp "$deb" "$appdeb" "$root/tmp/"
 cp tests/data/document.pdf "$root/tmp/"
+# The state an earlier korvi-printer-app kept as root: the package moves it into the service's folder.
+mkdir -p "$root/var/lib"
+printf '%s\n' 'NextPrinterID 2' '<Printer did="" driver="korvi_laser" id="1" name="kept" uri="socket://127.0.0.1:9">' \
+  '</Printer>' >"$root/var/lib/korvi-printer-app.state"
 in_root apt-get update -qq >/dev/null
 in_root apt-get install -y -qq --no-install-recommends "/tmp/$(basename "$deb")" "/tmp/$(basename "$appdeb")" \
   >"$root/tmp/install.log" 2>&1 || { tail -20 "$root/tmp/install.log"; fail "apt-get install"; }
@@ -127,10 +131,14 @@ vport=$(free_port $((port + 1)))
 aport=$(free_port $((vport + 1)))
 chroot "$root" korvidecode --listen "127.0.0.1:$vport" --output /tmp/vp >"$root/tmp/vp.out" 2>&1 &
 vp_pid=$!
-chroot "$root" korvi-printer-app server -o server-port="$aport" -o log-file=/tmp/app.log \
+[ -f "$root/var/lib/korvi-printer-app/korvi-printer-app.state" ] && [ ! -e "$root/var/lib/korvi-printer-app.state" ] ||
+  fail "the earlier state file was not moved into /var/lib/korvi-printer-app"
+# Its own host name namespace too: nothing the server does as root reaches this machine's name.
+unshare --uts chroot "$root" korvi-printer-app server -o server-port="$aport" -o log-file=/tmp/app.log \
   -o spool-directory=/var/spool/korvi-printer-app >/dev/null 2>&1 &
 app_pid=$!
 wait_until 300 bash -c "(echo >/dev/tcp/127.0.0.1/$aport) 2>/dev/null" || fail "korvi-printer-app does not listen"
+in_root korvi-printer-app printers | grep -qx kept || fail "the earlier state's printer is not there"
 in_root korvi-printer-app add -d korvi -m korvi_laser -v "socket://127.0.0.1:$vport" || fail "korvi-printer-app add"
 in_root korvi-printer-app submit -d korvi /tmp/document.pdf || fail "korvi-printer-app submit"
 wait_until 600 grep -q "^job 1:" "$root/tmp/vp.out" || { cat "$root/tmp/app.log"; fail "no job reached the virtual printer"; }
@@ -140,11 +148,11 @@ grep -q "Starting print job" "$root/tmp/app.log" && ! grep -q "^E .*ended with" 
 in_root korvi-printer-app shutdown >/dev/null 2>&1 || true
 stop_pid "$app_pid"; app_pid=
 stop_pid "$vp_pid"; vp_pid=
-[ -e "$root/var/lib/korvi-printer-app.state" ] || fail "the application kept no state"
+grep -q 'name="korvi"' "$root/var/lib/korvi-printer-app/korvi-printer-app.state" || fail "the application kept no state"
 
 files=$( (dpkg-deb -c "$deb"; dpkg-deb -c "$appdeb") | awk '$1 !~ /^d/ { sub(/^\./, "", $6); print $6 }')
 in_root apt-get purge -y -qq korvi-printer-app printer-driver-korvi >/dev/null 2>&1 || fail "apt-get purge"
-for f in $files /var/lib/korvi-printer-app.state /var/spool/korvi-printer-app /usr/share/ppd/korvi; do
+for f in $files /var/lib/korvi-printer-app /var/lib/korvi-printer-app.state /var/spool/korvi-printer-app /usr/share/ppd/korvi; do
   [ ! -e "$root$f" ] || fail "left behind after purge: $f"
 done
 echo "purged: none of the packages' $(wc -w <<<"$files") files left, nor the application's state and spool"

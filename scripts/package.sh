@@ -16,7 +16,8 @@ case ${1:-} in
   --next) dist=dist/next ;;
   --arch) dist=dist/$2 build=(-b -a "$2" -Ppkg.printer-driver-korvi.noapp); scripts/cross-setup.sh >/dev/null ;;
 esac
-scripts/need.sh debhelper dpkg-dev fakeroot lintian cmake g++ pkg-config cups-ppdc libcups2-dev libpng-dev libpappl-dev
+scripts/need.sh debhelper dpkg-dev fakeroot lintian cmake g++ pkg-config cups-ppdc libcups2-dev libpng-dev libpappl-dev \
+  systemd
 
 next_release() {  # SOURCE_TREE
   local version next
@@ -48,6 +49,17 @@ cp "$src"/printer-driver-korvi_*.deb "$dist/"
 debs=("$dist"/*.deb)
 echo "Built ${debs[*]}"
 lintian --fail-on error,warning --info "${debs[@]}" && echo "PASS: lintian"
+if [ "${1:-}" != --arch ]; then
+  # The service's confinement must not slip: systemd's own rating of the unit, "OK" (under 3.0).
+  unit=debian/korvi-printer-app.service
+  systemd-analyze security --offline=true --threshold=30 --no-pager "$unit" | tail -1 ||
+    { echo "FAIL: $unit is rated above 3.0"; exit 1; }
+  # and no complaint from systemd-analyze verify but that the program and its manual page are not
+  # installed on this machine.
+  complaints=$(systemd-analyze verify "$unit" 2>&1 | grep -vE 'korvi-printer-app is not executable|man korvi-printer-app' || true)
+  [ -z "$complaints" ] || { echo "$complaints"; echo "FAIL: systemd-analyze verify $unit"; exit 1; }
+  echo "PASS: systemd-analyze verify $unit"
+fi
 if [ "${1:-}" = --arch ]; then
   files() { dpkg-deb -c "$1" | awk '{ print $1, $6 }'; }
   amd64=$(ls dist/printer-driver-korvi_*_amd64.deb 2>/dev/null) ||

@@ -126,6 +126,13 @@ EOF
   grep -q "another server already runs" "$work/second.out" || fail "second server: $(cat "$work/second.out")"
   "$app" printers >/dev/null || fail "the control socket was taken"
   echo "  a second server: $(head -1 "$work/second.out")"
+  # Bad values of the server's own options are refused with a message.
+  local bad
+  for bad in server-port=99999 server-port=86x31 stall-timeout=-1; do
+    if timeout 20 "$app" server -o "$bad" >"$work/bad.out" 2>&1; then fail "server -o $bad started"; fi
+    grep -q "bad ${bad%%=*}" "$work/bad.out" || fail "server -o $bad: $(cat "$work/bad.out")"
+  done
+  echo "  bad values: $(head -1 "$work/bad.out")"
   "$app" shutdown >/dev/null || fail "shutdown"
   wait_until 100 sh -c "! kill -0 $app_pid 2>/dev/null" || fail "shutdown did not end the server"
   app_pid=
