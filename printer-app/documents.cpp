@@ -33,7 +33,8 @@ std::vector<std::string> convertersFor(const char* format)
 
 bool printDocument(pappl_job_t* job, pappl_device_t* device, void*)
 {
-    jobBegins(job);
+    if (!jobBegins(job, device))
+        return false;
     const char* format = papplJobGetFormat(job);
     std::vector<std::string> stages = convertersFor(format);
     if (stages.empty()) {

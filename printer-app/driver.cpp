@@ -12,6 +12,8 @@
 #include "documents.h"
 #include "output/commands.h"
 #include "options.h"
+#include "queue.h"
+#include "socket.h"
 #include "raster.h"
 #include "offline.h"
 #include "state.h"
@@ -28,7 +30,8 @@ constexpr int kBottomTopMargin = 740;
 // reaches here (a format no converter took) is refused rather than printed as garbage.
 bool printNative(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* device)
 {
-    jobBegins(job);
+    if (!jobBegins(job, device))
+        return false;
     int fd = open(papplJobGetFilename(job), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Cannot open %s: %s", papplJobGetFilename(job), strerror(errno));
@@ -112,7 +115,7 @@ bool korviDriver(pappl_system_t*, const char* driverName, const char*, const cha
 
 void korviPrinterCreated(pappl_printer_t* printer, void*)
 {
-    papplPrinterSetMaxActiveJobs(printer, 1);
+    limitQueue(printer);
     // The printer tells nothing back over its raw port: its toner is there, its level unknown.
     pappl_supply_t toner{};
     toner.color = PAPPL_SUPPLY_COLOR_BLACK;
@@ -123,8 +126,11 @@ void korviPrinterCreated(pappl_printer_t* printer, void*)
     papplPrinterSetSupplies(printer, 1, &toner);
 }
 
-void jobBegins(pappl_job_t* job)
+bool jobBegins(pappl_job_t* job, pappl_device_t* device)
 {
-    printerReached(job);
     saveJobStarted(job);
+    if (!freshConnection(job, device))
+        return false;
+    printerReached(job);
+    return true;
 }

@@ -11,9 +11,10 @@ constexpr const char* kKorviDriverDescription = "Korvi Laser Printer";
 bool korviDriver(pappl_system_t* system, const char* driverName, const char* deviceUri, const char* deviceId,
                  pappl_pr_driver_data_t* data, ipp_t** attrs, void* cbData);
 
-// PAPPL's printer creation callback: one job at a time per printer, so two jobs' bytes never
-// meet on the wire; the toner, of unknown level.
+// PAPPL's printer creation callback: the queue's limit; the toner, of unknown level.
 void korviPrinterCreated(pappl_printer_t* printer, void* cbData);
 
-// Every job's first step once its printer connection is open, whatever its format.
-void jobBegins(pappl_job_t* job);
+// Every job's first step once PAPPL has its printer connection open, whatever its format: a
+// connection of its own, the printer online, the state saved. False when the job was cancelled
+// while its connection was made.
+bool jobBegins(pappl_job_t* job, pappl_device_t* device);

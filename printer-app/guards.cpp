@@ -8,15 +8,23 @@
 // 2. Listing network printers (the web interface's Add Printer page, Find-Devices) calls avahi's
 //    browsers with no client when the system's D-Bus cannot be reached, and avahi then aborts the
 //    whole server. With no client the browser is simply not made; PAPPL reports that and goes on.
+// 3. Starting jobs can start one job twice (queue.h says how): PAPPL's two ways of starting a job,
+//    and its reading of a streamed raster job, pass through the app's queue first; and a job
+//    refused because the queue is full is told so, not that another job is printing.
 #include <avahi-client/client.h>
 #include <avahi-client/lookup.h>
 #include <avahi-common/error.h>
 #include <cups/file.h>
 #include <dlfcn.h>
+#include <pappl/pappl.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
+
+#include "queue.h"
 
 namespace {
 
@@ -66,6 +74,38 @@ AvahiRecordBrowser* avahi_record_browser_new(AvahiClient* client, AvahiIfIndex i
 {
     static const auto real = next("avahi_record_browser_new", &avahi_record_browser_new);
     return client ? real(client, interface, protocol, name, clazz, type, flags, callback, data) : nullptr;
+}
+
+ipp_t* papplClientRespondIPP(pappl_client_t* client, ipp_status_t status, const char* message, ...)
+{
+    static const auto real = next("papplClientRespondIPP", &papplClientRespondIPP);
+    char text[1024] = "";
+    if (message) {
+        va_list args;
+        va_start(args, message);
+        vsnprintf(text, sizeof text, message, args);
+        va_end(args);
+    }
+    const char* full = status == IPP_STATUS_ERROR_BUSY ? queueFullReason(client) : nullptr;
+    return message ? real(client, status, "%s", full ? full : text) : real(client, status, nullptr);
+}
+
+void _papplPrinterCheckJobs(pappl_printer_t* printer)
+{
+    checkJobsInTurn(printer);
+}
+
+void _papplJobCopyDocumentData(pappl_client_t* client, pappl_job_t* job)
+{
+    static const auto real = next("_papplJobCopyDocumentData", &_papplJobCopyDocumentData);
+    copyDocumentInTurn(client, job, real);
+}
+
+void _papplJobProcessRaster(pappl_job_t* job, pappl_client_t* client)
+{
+    static const auto real = next("_papplJobProcessRaster", &_papplJobProcessRaster);
+    streamStarts(job);
+    real(job, client);
 }
 
 }  // extern "C"

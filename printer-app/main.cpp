@@ -7,7 +7,8 @@
 // localhost, loopback only; "*" for every address), server-hostname (the name clients are given;
 // never the machine's), server-port (default 8631), server-options, auth-service, admin-group,
 // private-server, spool-directory, log-file (default standard error), log-level, state-file; and
-// the app's stall-timeout (seconds a job's conversion may send nothing, default 300, 0 for never).
+// the app's stall-timeout (seconds a job's conversion may send nothing, default 300, 0 for never)
+// and max-jobs (jobs a printer holds, waiting or printing, default 100).
 #include <pappl/pappl.h>
 
 #include <sys/socket.h>
@@ -26,6 +27,8 @@
 #include "documents.h"
 #include "driver.h"
 #include "offline.h"
+#include "queue.h"
+#include "socket.h"
 #include "state.h"
 
 namespace {
@@ -135,10 +138,12 @@ bool controlSocketInUse(const std::string& path)
 bool serverSettings(int count, cups_option_t* options, int& port)
 {
     long stall = number("stall-timeout", option("stall-timeout", count, options, "300"), 0, 86400);
+    long jobs = number("max-jobs", option("max-jobs", count, options, "100"), 1, 10000);
     long p = number("server-port", option("server-port", count, options, "8631"), 0, 65535);
-    if (stall < 0 || p < 0)
+    if (stall < 0 || jobs < 0 || p < 0)
         return false;
     setStallTimeout(int(stall));
+    setMaxJobs(int(jobs));
     port = int(p);
     std::string socket = controlSocket();
     if (controlSocketInUse(socket)) {
@@ -205,7 +210,9 @@ pappl_system_t* makeSystem(int count, cups_option_t* options, void*)
     addDocumentFilters(system);
     if (gServerMode) {
         loadState(system, option("state-file", count, options, defaultStateFile().c_str()));
+        papplSystemIteratePrinters(system, [](pappl_printer_t* printer, void*) { limitQueue(printer); }, nullptr);
         watchPrinters(system);
+        watchQueues(system);
     }
     return system;
 }
@@ -218,6 +225,7 @@ int main(int argc, char* argv[])
     const char* slash = strrchr(argv[0], '/');
     gBaseName = slash ? slash + 1 : argv[0];
     gServerMode = argc > 1 && strcmp(argv[1], "server") == 0;
+    addSocketDevice();
     return papplMainloop(argc, argv, KORVI_VERSION, kFooter, int(sizeof gDrivers / sizeof gDrivers[0]), gDrivers,
                          nullptr, korviDriver, nullptr, nullptr, makeSystem, nullptr, nullptr);
 }

@@ -25,10 +25,8 @@ void checkPrinter(pappl_printer_t* printer, void*)
     if (!job || papplPrinterGetState(printer) != IPP_PSTATE_STOPPED ||
         (papplPrinterGetReasons(printer) & PAPPL_PREASON_OFFLINE))
         return;
-    papplPrinterSetReasons(printer, PAPPL_PREASON_OFFLINE, PAPPL_PREASON_NONE);
+    printerUnreachable(job);
     papplPrinterResume(printer);
-    papplJobSetMessage(job, "%s", kWaiting);
-    papplLogPrinter(printer, PAPPL_LOGLEVEL_WARN, "%s", kWaiting);
 }
 
 bool checkPrinters(pappl_system_t* system, void*)
@@ -42,6 +40,16 @@ bool checkPrinters(pappl_system_t* system, void*)
 void watchPrinters(pappl_system_t* system)
 {
     papplSystemAddTimerCallback(system, time(nullptr) + kIntervalSeconds, kIntervalSeconds, checkPrinters, nullptr);
+}
+
+void printerUnreachable(pappl_job_t* job)
+{
+    pappl_printer_t* printer = papplJobGetPrinter(job);
+    if (papplPrinterGetReasons(printer) & PAPPL_PREASON_OFFLINE)
+        return;
+    papplPrinterSetReasons(printer, PAPPL_PREASON_OFFLINE, PAPPL_PREASON_NONE);
+    papplJobSetMessage(job, "%s", kWaiting);
+    papplLogPrinter(printer, PAPPL_LOGLEVEL_WARN, "%s", kWaiting);
 }
 
 void printerReached(pappl_job_t* job)

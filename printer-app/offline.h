@@ -9,5 +9,8 @@
 // Checks every printer every two seconds for the server's life.
 void watchPrinters(pappl_system_t* system);
 
+// The job's printer cannot be reached, as its job waits for the connection: shown offline.
+void printerUnreachable(pappl_job_t* job);
+
 // Called as a job starts printing, its connection open: the printer is no longer offline.
 void printerReached(pappl_job_t* job);

@@ -61,7 +61,8 @@ cups_page_header2_t filterHeader(const cups_page_header2_t& grey, int copies)
 
 bool rasterStartJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device)
 {
-    jobBegins(job);
+    if (!jobBegins(job, device))
+        return false;
     auto* r = new RasterJob;
     if (!startChain(r->chain, {korviPaths().filter}, chainJob(job, options, "application/vnd.cups-raster"), -1)) {
         papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "The filter could not be started: %s", r->chain.failure.c_str());

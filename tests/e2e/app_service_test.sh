@@ -3,69 +3,13 @@
 # each followed by "the server is up and the next job prints whole": the host name across the
 # listen modes, every web page and form and every subcommand on a machine without avahi or D-Bus,
 # a kill and a crash in the middle of a job, a document that never ends, a printer that cannot be
-# reached, documents that print no page. The script runs itself in namespaces of its own (host
-# name, mounts, network with loopback alone, processes): the server's /etc/hostname is a private
-# copy, /run a private tmpfs, and everything it started ends with the namespace.
+# reached, documents that print no page, and the systemd unit's confinement. It runs as root in
+# namespaces of its own (app_root.sh).
 # Usage: app_service_test.sh APP KORVIDECODE PDF
-set -euo pipefail
-if [ "$(id -u)" != 0 ]; then echo "SKIP: the service test runs the server as root"; exit 77; fi
-if [ -z "${KORVI_SERVICE_NS:-}" ]; then
-  KORVI_SERVICE_NS=1 exec unshare --uts --mount --net --pid --fork --mount-proc "$0" "$@"
-fi
-app=$1 decode=$2 pdf=$3
 here=$(cd "$(dirname "$0")" && pwd)
-. "$here/helpers.sh"
+. "$here/app_root.sh"
+app=$1 decode=$2 pdf=$3
 
-work=$(mktemp -d /tmp/korvi-service-XXXXXX)
-trap '[ -n "${KORVI_KEEP:-}" ] || rm -rf "$work"' EXIT
-chmod 0755 "$work"
-mount --make-rprivate /
-mount --bind /tmp /tmp  # a mount of its own, writable when the confined row makes the rest read-only
-mount -t tmpfs tmpfs /run
-echo korvi-test-host >"$work/hostname"
-mount --bind "$work/hostname" /etc/hostname
-hostname korvi-test-host
-ip link set lo up
-ulimit -c 0  # the crash it causes leaves no core file behind
-
-app_pid=
-fail() {
-  echo "FAIL: $*"
-  tail -5 "$work/vp.out" 2>/dev/null
-  grep -E '^[EW] ' "$work/app.log" 2>/dev/null | tail -20 || true
-  tail -5 "$work/app.out" 2>/dev/null
-  grep '^Job' "$work/state" 2>/dev/null
-  exit 1
-}
-port=8631
-uri=ipp://127.0.0.1:$port/ipp/print/korvi
-# start_app [-o ...]: the server with the state and spool of every run before.
-start_app() {
-  "$app" server -o server-port=$port -o spool-directory="$work/spool" -o state-file="$work/state" \
-    -o log-file="$work/app.log" -o log-level=debug "$@" >>"$work/app.out" 2>&1 &
-  app_pid=$!
-  wait_until 100 bash -c "(echo >/dev/tcp/127.0.0.1/$port) 2>/dev/null" || fail "the app does not listen"
-}
-# stop_app SIGNAL SECONDS: the server ends within SECONDS of SIGNAL.
-stop_app() {
-  kill -"$1" "$app_pid"
-  wait_until $(($2 * 10)) sh -c "! kill -0 $app_pid 2>/dev/null" || fail "the server outlived SIG$1 by $2 s"
-  wait "$app_pid" 2>/dev/null || true
-  app_pid=
-}
-sent() { awk '/^job / && $3 != "0" { n++ } END { print n + 0 }' "$work/vp.out"; }
-# next_job_prints: the server is up, and a job sent now reaches the printer whole.
-next_job_prints() {
-  kill -0 "$app_pid" 2>/dev/null || fail "the server is down"
-  local n=$(($(vp_jobs) + 1)) t0=$SECONDS
-  [ -n "$(submit "$pdf")" ] || fail "the next job was refused"
-  expect_vp $n "Pages: 3"
-  echo "  next job printed whole in $((SECONDS - t0)) s"
-}
-
-gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=pdfwrite -sOutputFile="$work/long.pdf" -c '
-  1 1 100 { /Helvetica 40 selectfont 72 400 moveto (Page ) show 3 string cvs show
-            0.5 setgray 36 36 523 300 rectfill showpage } for' >/dev/null
 printf '%%!PS\n{} loop\n' >"$work/loop.ps"
 { echo '%PDF-1.4'; head -c 20000 /dev/urandom; } >"$work/corrupt.pdf"
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Visits a Printer Application's web interface as a curious administrator would: every page
 reachable from / by its links, then every form posted back with its CSRF token and the values it
-shows (nothing deleted, no test page printed). Prints one line per request; exits 1 when the
+shows (nothing deleted or cancelled, no test page printed, new jobs not held). Prints one line per request; exits 1 when the
 server stops answering.
 
 Usage: webcrawl.py http://127.0.0.1:PORT
@@ -12,7 +12,7 @@ import urllib.error
 import urllib.parse
 import urllib.request
 
-SKIP = ("delete", "testpage", "print-test-page", "cancel", "shutdown", "/logfile")
+SKIP = ("delete", "testpage", "print-test-page", "cancel", "shutdown", "/logfile", "hold-new-jobs")
 
 
 class Page(html.parser.HTMLParser):
