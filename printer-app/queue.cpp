@@ -1,8 +1,6 @@
-// One job start at a time per server, and only into a free printer; the oldest waiting job first.
-// The app starts jobs itself, in PAPPL's own job thread, in place of PAPPL's check (which would
-// also start the newest waiting job first: PAPPL 1.3.1 keeps its active jobs newest first). The
-// gate is one mutex for all printers: it is held only while a check looks at the jobs and a job's
-// thread is made, never while a job prints.
+// The queue's gate and job starts. Jobs run in PAPPL's own job thread (_papplJobProcess), started
+// here. The gate is one mutex for all printers: it is held while a check looks at the jobs and a
+// job's thread is made, never while a job prints.
 #include "queue.h"
 
 #include <pthread.h>
@@ -10,12 +8,13 @@
 
 #include <cerrno>
 #include <cstdio>
-
 #include <cstring>
 #include <ctime>
 #include <map>
 #include <mutex>
 #include <set>
+
+#include "holds.h"
 
 // PAPPL's job thread (exported by libpappl 1.3.1, as its job check uses it).
 extern "C" void* _papplJobProcess(pappl_job_t* job);
@@ -103,66 +102,6 @@ bool printerFree(pappl_printer_t* printer, const Jobs& jobs)
 void* startJob(void* job)
 {
     return _papplJobProcess(static_cast<pappl_job_t*>(job));
-}
-
-// When a timed hold ("job-hold-until" day-time ... weekend, or "job-hold-until-time") ends,
-// reckoned from the job's creation as PAPPL sets it; 0 for a hold without end.
-time_t holdEnds(pappl_job_t* job)
-{
-    if (ipp_attribute_t* at = papplJobGetAttribute(job, "job-hold-until-time"))
-        return ippDateToTime(ippGetDate(at, 0));
-    ipp_attribute_t* until = papplJobGetAttribute(job, "job-hold-until");
-    const char* keyword = until ? ippGetString(until, 0, nullptr) : nullptr;
-    if (!keyword)
-        return 0;
-    time_t created = papplJobGetTimeCreated(job);
-    struct tm t {};
-    localtime_r(&created, &t);
-    // First hour of the period, and whether the creation hour already lies within it.
-    struct Period {
-        const char* name;
-        int startHour;
-        bool (*within)(const struct tm&);
-    } periods[] = {
-        {"day-time", 6, [](const struct tm& d) { return d.tm_hour >= 6 && d.tm_hour < 18; }},
-        {"evening", 18, [](const struct tm& d) { return d.tm_hour < 6 || d.tm_hour >= 18; }},
-        {"night", 18, [](const struct tm& d) { return d.tm_hour < 6 || d.tm_hour >= 18; }},
-        {"second-shift", 16, [](const struct tm& d) { return d.tm_hour >= 16; }},
-        {"third-shift", 0, [](const struct tm& d) { return d.tm_hour < 8; }},
-        {"weekend", 0, [](const struct tm& d) { return d.tm_wday == 0 || d.tm_wday == 6; }},
-    };
-    for (const Period& p : periods) {
-        if (strcmp(keyword, p.name) != 0)
-            continue;
-        if (p.within(t))
-            return created;
-        struct tm start = t;
-        start.tm_min = start.tm_sec = 0;
-        start.tm_hour = p.startHour;
-        if (strcmp(p.name, "weekend") == 0)
-            start.tm_mday += 6 - t.tm_wday;  // Saturday
-        else if (t.tm_hour >= p.startHour)
-            start.tm_mday += 1;
-        start.tm_isdst = -1;
-        return mktime(&start);
-    }
-    return 0;  // indefinite
-}
-
-void releaseIfDue(pappl_job_t* job, void*)
-{
-    if (papplJobGetState(job) != IPP_JSTATE_HELD || !(papplJobGetReasons(job) & PAPPL_JREASON_JOB_HOLD_UNTIL_SPECIFIED))
-        return;
-    time_t ends = holdEnds(job);
-    if (ends > 0 && ends <= time(nullptr))
-        papplJobRelease(job, nullptr);
-}
-
-// Releases jobs whose timed hold has ended (PAPPL 1.3.1's check would release them while their
-// time is still to come, and never once it has passed).
-void releaseTimedHolds(pappl_printer_t* printer)
-{
-    papplPrinterIterateActiveJobs(printer, releaseIfDue, nullptr, 1, 0);
 }
 
 void kick(pappl_printer_t* printer, void*)

@@ -1,19 +1,24 @@
 // The printer's queue: any number of jobs wait their turn (up to max-jobs), and one at a time
-// prints, each once, in the order they were accepted.
+// prints, each once, whole, in the order they were accepted.
 //
-// PAPPL 1.3.1 starts a job from _papplPrinterCheckJobs, which any thread may call (a job arrives,
-// a job ends, a job is released, a printer resumed). It starts the first pending job in a thread
-// of its own, and that thread marks the job processing only later. A second check in between sees
-// no job processing and the same job still pending, and starts it again: two threads write two
-// jobs' bytes to one printer connection. A raster job its client streams (PWG or Apple raster,
-// never spooled) is started by that client's thread instead, after a check that no job is
-// processing that is open to the same race, and refused as busy when one is.
+// PAPPL 1.3.1 cannot be left to do it. Its job check (_papplPrinterCheckJobs), which any thread
+// may call (a job arrives, a job ends, a job is released, a printer resumed), starts the newest
+// pending job, not the oldest, in a thread of its own, and that thread marks the job processing
+// only later: a second check in between sees no job processing and the same job still pending,
+// and starts it again, and two threads write two jobs' bytes to one printer connection. A raster
+// job its client streams (PWG or Apple raster, never spooled) is started by that client's thread
+// after a check for a processing job that is open to the same race, and is refused as busy
+// whenever a job prints. Its check also releases timed holds while their time is still to come.
 //
-// Every job start passes through here (guards.cpp routes PAPPL's calls): one start at a time, and
-// no start while a job prints or while the job last let through has not yet left "pending". So a
-// job is started only by the one check that let it through, and never while another prints. A
-// streamed raster job waits (its client's upload with it) until the printer is free and the jobs
-// accepted before it have started, then passes PAPPL's busy check holding the gate.
+// So the app starts every job itself (guards.cpp routes PAPPL's calls here), under one gate:
+// - a start happens only with the gate held, when no job of the printer is processing and the
+//   job last let through is no longer pending (its thread has marked it processing, or it ended);
+// - the job let through is recorded before the gate is let go.
+// Between letting a job through and its thread marking it processing, every other check finds the
+// recorded job still pending and starts nothing; from then on it finds a job processing. So no job
+// starts twice, and none starts while another prints. A streamed raster job waits for its turn
+// (its client's upload waits with it), then passes PAPPL's busy check holding the gate, which it
+// lets go as PAPPL starts it.
 #pragma once
 
 #include <pappl/pappl.h>
@@ -37,6 +42,6 @@ void streamStarts(pappl_job_t* job);
 // it gives in place of that, when the client's printer holds max-jobs jobs; null otherwise.
 const char* queueFullReason(pappl_client_t* client);
 
-// Starts waiting jobs that no event started (after a restart, or after a job failed to start):
-// checks every printer every two seconds.
+// Starts waiting jobs that no event started (after a restart, after a job's thread could not be
+// made, or when a timed hold ends): checks every printer every two seconds.
 void watchQueues(pappl_system_t* system);

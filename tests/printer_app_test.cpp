@@ -5,6 +5,7 @@
 #include <random>
 
 #include "halftone.h"
+#include "holds.h"
 #include "options.h"
 #include "pagecount.h"
 #include "support/ppd.h"
@@ -89,4 +90,28 @@ TEST(PrinterApp, IppAttributesBecomeThePpdsOptions)
         const KorviMedia* m = mediaForPoints(p.w, p.h);
         EXPECT_STREQ(m ? m->ppdName : nullptr, p.ppd) << p.w << "x" << p.h;
     }
+}
+
+// A timed hold ends when its period begins, or at once when the job was made within it; weekend is
+// Saturday and Sunday; indefinite never ends by itself.
+TEST(PrinterApp, TimedHoldsEndWhenTheirPeriodBegins)
+{
+    auto at = [](int day, int hour, int minute = 0) {  // December 2026: the 9th is a Wednesday
+        struct tm t {};
+        t.tm_year = 126, t.tm_mon = 11, t.tm_mday = day, t.tm_hour = hour, t.tm_min = minute, t.tm_isdst = -1;
+        return mktime(&t);
+    };
+    const struct {
+        const char* keyword;
+        time_t created, ends;
+    } holds[] = {
+        {"day-time", at(9, 9, 40), at(9, 9, 40)},     {"day-time", at(9, 20), at(10, 6)},
+        {"day-time", at(10, 3), at(10, 6)},           {"evening", at(9, 9, 40), at(9, 18)},
+        {"night", at(9, 23), at(9, 23)},              {"second-shift", at(9, 9, 40), at(9, 16)},
+        {"second-shift", at(9, 17), at(9, 17)},       {"third-shift", at(9, 9, 40), at(10, 0)},
+        {"third-shift", at(10, 3), at(10, 3)},        {"weekend", at(9, 9, 40), at(12, 0)},
+        {"weekend", at(13, 15), at(13, 15)},          {"indefinite", at(9, 9), 0},
+    };
+    for (const auto& h : holds)
+        EXPECT_EQ(holdEnds(h.keyword, h.created), h.ends) << h.keyword << " from " << h.created;
 }
