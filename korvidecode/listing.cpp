@@ -1,18 +1,14 @@
 // Human-readable listing of a parsed printer stream.
 #include "listing.h"
 
+#include "papers.h"
+
 namespace {
 
-struct NamedPaper {
-    uint32_t width, height;
-    const char* name;
-};
-
-const NamedPaper kPapers[] = {
-    {4960, 7016, "A4"},        {7016, 4958, "A4 landscape"}, {3512, 4958, "A5"},
-    {4958, 3512, "A5 landscape"}, {4176, 5908, "B5"},        {5100, 6600, "Letter"},
-    {6600, 5100, "Letter landscape"}, {5100, 8400, "Legal"},
-};
+uint32_t pointsToDots(unsigned points)
+{
+    return uint32_t(points * 600 / 72);
+}
 
 double mm(uint32_t dots)
 {
@@ -51,9 +47,15 @@ void printPage(const StreamPage& p, size_t number, const StreamSettings* s, FILE
 
 std::string paperName(uint32_t widthDots, uint32_t heightDots)
 {
-    for (const NamedPaper& p : kPapers)
-        if (p.width == widthDots && p.height == heightDots)
-            return p.name;
+    // A paper at the printer's own figures; landscape, those turned or the plain conversion of
+    // the size in points turned (the figures differ by a few dots for some sizes).
+    for (const korvi::Paper& p : korvi::kPapers) {
+        if (widthDots == p.widthDots && heightDots == p.heightDots)
+            return p.label;
+        if ((widthDots == p.heightDots && heightDots == p.widthDots) ||
+            (widthDots == pointsToDots(p.lengthPt) && heightDots == pointsToDots(p.widthPt)))
+            return std::string(p.label) + " landscape";
+    }
     return "";
 }
 

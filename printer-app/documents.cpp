@@ -15,6 +15,7 @@
 #include "driver.h"
 #include "options.h"
 #include "paths.h"
+#include "printercommands.h"
 
 namespace {
 
@@ -62,6 +63,14 @@ bool printDocument(pappl_job_t* job, pappl_device_t* device, void*)
     return runChain(chain, job, device);
 }
 
+// PAPPL asks this for a document sent as application/octet-stream that it could not type: a
+// stream that starts with the printer's init command is in the printer's own format.
+const char* recogniseKorviStream(const unsigned char* header, size_t size, void*)
+{
+    bool korvi = size >= sizeof korvi::kInitCmd && memcmp(header, korvi::kInitCmd, sizeof korvi::kInitCmd) == 0;
+    return korvi ? kKorviFormat : nullptr;
+}
+
 }  // namespace
 
 std::string ppdOptions(const pappl_pr_options_t* options)
@@ -88,6 +97,7 @@ ChainJob chainJob(pappl_job_t* job, const pappl_pr_options_t* options, const cha
 
 void addDocumentFilters(pappl_system_t* system)
 {
+    papplSystemSetMIMECallback(system, recogniseKorviStream, nullptr);
     for (const char* format : {"application/pdf", "application/postscript", "image/jpeg", "image/png"})
         papplSystemAddMIMEFilter(system, format, kKorviFormat, printDocument, nullptr);
 }

@@ -10,7 +10,7 @@
 #include <cstring>
 
 #include "documents.h"
-#include "output/commands.h"
+#include "printercommands.h"
 #include "options.h"
 #include "queue.h"
 #include "socket.h"
@@ -20,14 +20,16 @@
 
 namespace {
 
-// Margins in hundredths of millimetres that hold for all five sizes: the PPD's printable areas
-// leave 4.74 mm on the left and 3.98 to 5.08 mm on the right; 4.32 mm at the top and 7.03 to
-// 7.39 mm at the bottom. IPP gives one margin for left and right and one for top and bottom.
-constexpr int kLeftRightMargin = 508;
-constexpr int kBottomTopMargin = 740;
+// Margins in hundredths of millimetres that hold for every size's printable area (5.08 mm left
+// and right, 7.40 mm top and bottom): IPP gives one margin for left and right, one for top and
+// bottom.
+constexpr int kLeftRightMargin = int(korvi::widestMargin(true));
+constexpr int kBottomTopMargin = int(korvi::widestMargin(false));
+static_assert(kLeftRightMargin == 508 && kBottomTopMargin == 740);
 
-// A document already in the printer's format goes to the printer as it is; anything else that
-// reaches here (a format no converter took) is refused rather than printed as garbage.
+// A document in the driver's own format goes to the printer as it is: PAPPL calls this only for
+// that format (by name, or recognised by its first bytes). A document that only claims the
+// format, without the printer's init command in front, is refused rather than sent as garbage.
 bool printNative(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* device)
 {
     if (!jobBegins(job, device))
@@ -41,7 +43,7 @@ bool printNative(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* device)
     unsigned char buffer[65536];
     ssize_t n = read(fd, buffer, sizeof buffer);
     // A document in the printer's own format starts with its init command.
-    bool ok = n >= ssize_t(sizeof szInitCmd) && memcmp(buffer, szInitCmd, sizeof szInitCmd) == 0;
+    bool ok = n >= ssize_t(sizeof korvi::kInitCmd) && memcmp(buffer, korvi::kInitCmd, sizeof korvi::kInitCmd) == 0;
     if (!ok)
         papplJobSetMessage(job, "Documents of type %s cannot be printed.", papplJobGetFormat(job));
     for (; ok && n > 0; n = read(fd, buffer, sizeof buffer))
@@ -55,13 +57,13 @@ void fillMedia(pappl_media_col_t& col, const char* sizeName)
 {
     pwg_media_t* pwg = pwgMediaForPWG(sizeName);
     memset(&col, 0, sizeof col);
-    strncpy(col.size_name, sizeName, sizeof col.size_name - 1);
+    papplCopyString(col.size_name, sizeName, sizeof col.size_name);
     col.size_width = pwg ? pwg->width : 0;
     col.size_length = pwg ? pwg->length : 0;
     col.left_margin = col.right_margin = kLeftRightMargin;
     col.top_margin = col.bottom_margin = kBottomTopMargin;
-    strncpy(col.source, "main", sizeof col.source - 1);
-    strncpy(col.type, kKorviMediaTypes[kDefaultPaperWeight], sizeof col.type - 1);
+    papplCopyString(col.source, "main", sizeof col.source);
+    papplCopyString(col.type, kKorviMediaTypes[kDefaultPaperWeight], sizeof col.type);
 }
 
 }  // namespace
@@ -71,7 +73,7 @@ bool korviDriver(pappl_system_t*, const char* driverName, const char*, const cha
 {
     if (strcmp(driverName, kKorviDriverName) != 0)
         return false;
-    strncpy(d->make_and_model, kKorviDriverDescription, sizeof d->make_and_model - 1);
+    papplCopyString(d->make_and_model, kKorviDriverDescription, sizeof d->make_and_model);
     d->printfile_cb = printNative;
     d->rstartjob_cb = rasterStartJob;
     d->rstartpage_cb = rasterStartPage;
@@ -92,13 +94,13 @@ bool korviDriver(pappl_system_t*, const char* driverName, const char*, const cha
     d->sides_default = PAPPL_SIDES_ONE_SIDED;
     d->left_right = kLeftRightMargin;
     d->bottom_top = kBottomTopMargin;
-    d->num_media = int(kKorviMediaCount);
-    for (size_t i = 0; i < kKorviMediaCount; ++i)
-        d->media[i] = kKorviMedia[i].pwgName;
+    d->num_media = int(korvi::kPaperCount);
+    for (unsigned i = 0; i < korvi::kPaperCount; ++i)
+        d->media[i] = korvi::kPapers[i].pwgName;
     d->num_source = 1;
     d->source[0] = "main";
-    fillMedia(d->media_default, kKorviMedia[0].pwgName);
-    fillMedia(d->media_ready[0], kKorviMedia[0].pwgName);
+    fillMedia(d->media_default, korvi::kPapers[korvi::kPaperA4].pwgName);
+    fillMedia(d->media_ready[0], korvi::kPapers[korvi::kPaperA4].pwgName);
     d->num_type = int(kKorviMediaTypeCount);
     for (size_t i = 0; i < kKorviMediaTypeCount; ++i)
         d->type[i] = kKorviMediaTypes[i];
@@ -119,7 +121,7 @@ void korviPrinterCreated(pappl_printer_t* printer, void*)
     // The printer tells nothing back over its raw port: its toner is there, its level unknown.
     pappl_supply_t toner{};
     toner.color = PAPPL_SUPPLY_COLOR_BLACK;
-    strncpy(toner.description, "Black Toner", sizeof toner.description - 1);
+    papplCopyString(toner.description, "Black Toner", sizeof toner.description);
     toner.is_consumed = true;
     toner.level = -1;
     toner.type = PAPPL_SUPPLY_TYPE_TONER;

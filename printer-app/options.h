@@ -1,18 +1,11 @@
-// What the standard IPP job attributes mean for this printer: media sizes by their PWG names and
-// the PPD's size names, media types for the paper weights, and print darkness for the density.
+// What the standard IPP job attributes mean for this printer: media sizes (korvi::kPapers, A4
+// first and the default) by their PWG names and the PPD's size names, media types for the paper weights, and print darkness for the density.
 #pragma once
 
 #include <cstddef>
 
-struct KorviMedia {
-    const char* pwgName;  // IPP "media" keyword
-    const char* ppdName;  // the PPD's PageSize choice
-    unsigned widthPt, lengthPt;  // the PPD's size in points, which the filter knows the paper by
-};
+#include "papers.h"
 
-// The media the printer takes, A4 first (the default).
-extern const KorviMedia kKorviMedia[];
-extern const size_t kKorviMediaCount;
 
 // IPP "media-type" keywords for PaperWeight 0..3 (thin, plain, thick, thicker); plain is the default.
 extern const char* const kKorviMediaTypes[];
@@ -24,7 +17,7 @@ const char* ppdPageSize(const char* pwgName);
 
 // The media whose size in points lies within 2 points of the given one, or nullptr. A raster page
 // of A4 computed from its dots (594.96 x 842.04) is still A4 to the printer.
-const KorviMedia* mediaForPoints(unsigned widthPt, unsigned lengthPt);
+const korvi::Paper* mediaForPoints(unsigned widthPt, unsigned lengthPt);
 
 // PaperWeight 0..3 for an IPP media type; plain paper for an unknown or missing one.
 int paperWeight(const char* mediaType);

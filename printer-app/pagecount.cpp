@@ -1,6 +1,6 @@
 // Page counter over the printer stream: init and settings, then commands that are ESC and two
 // letters: start page, end page, blank line, and line frames (a header whose bytes 4 and 5 are
-// the payload's 16-bit length, then the payload). Sizes are the filter's own templates'.
+// the payload's 16-bit length, then the payload). Sizes are the printer's commands'.
 #include "pagecount.h"
 
 #include <algorithm>
@@ -25,11 +25,11 @@ unsigned countPages(PageCounter& c, const uint8_t* bytes, size_t size)
             ++ended;
         } else if (c.head[0] == 0x1B && kind == '$' && letter == 'A') {
             ++c.started;
-            c.skip = sizeof szStartPageCmd - 3;
+            c.skip = sizeof korvi::kStartPageCmd - 3;
         } else if (c.head[0] == 0x1B && kind == '*' && letter == 'B') {
-            c.skip = sizeof szBlankLineCmd - 3;
+            c.skip = sizeof korvi::kBlankLineCmd - 3;
         } else if (c.head[0] == 0x1B && kind == '*' && letter == 'A') {
-            if (c.headSize < kLineFrameHeaderSize)
+            if (c.headSize < korvi::kLineFrameHeaderSize)
                 continue;
             c.skip = uint64_t(c.head[4]) | uint64_t(c.head[5]) << 8;
         } else {

@@ -5,16 +5,14 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "output/commands.h"
+#include "printercommands.h"
 
 // Bytes in front of the first page: the init command and the settings block.
-constexpr uint64_t kStreamHeadBytes = sizeof szInitCmd + sizeof szPaperWeightCmd + sizeof szDarknessCmd +
-                                      sizeof szRenderTypeCmd + sizeof szInputBinCmd + sizeof szPaperSizeSelfdefCmd +
-                                      sizeof szResolutionCmd + sizeof szPrintNumCopiesCmd;
+constexpr uint64_t kStreamHeadBytes = sizeof korvi::kInitCmd + korvi::kSettingsBlockSize;
 
 struct PageCounter {
     uint64_t skip = kStreamHeadBytes;  // bytes still to pass before the next command
-    uint8_t head[kLineFrameHeaderSize] = {};  // the command being read (a frame header at most)
+    uint8_t head[korvi::kLineFrameHeaderSize] = {};  // the command being read (a frame header at most)
     size_t headSize = 0;
     unsigned pages = 0;     // end-page commands seen
     unsigned started = 0;   // start-page commands seen

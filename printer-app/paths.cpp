@@ -14,10 +14,22 @@ std::string ownPath()
     return n > 0 ? std::string(path, size_t(n)) : std::string();
 }
 
+std::string parentOf(const std::string& path)
+{
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+// A program in a build tree's printer-app folder (or in a copy of that layout, as the tests make
+// for servers that run as another user) uses the filter and PPD built beside it.
 KorviPaths choosePaths()
 {
-    if (ownPath() == KORVI_APP_BUILD_PATH)
-        return {KORVI_BUILD_FILTER, KORVI_BUILD_PPD, KORVI_CUPS_FILTER_DIR};
+    std::string folder = parentOf(ownPath());
+    std::string top = parentOf(folder);
+    std::string filter = top + "/filter/rastertokorvilaserprinter", ppd = top + "/ppd/korvilaser.ppd";
+    if (folder.size() > top.size() && folder.substr(top.size()) == "/printer-app" &&
+        access(filter.c_str(), X_OK) == 0 && access(ppd.c_str(), R_OK) == 0)
+        return {filter, ppd, KORVI_CUPS_FILTER_DIR};
     return {KORVI_CUPS_FILTER_DIR "/rastertokorvilaserprinter", KORVI_INSTALLED_PPD, KORVI_CUPS_FILTER_DIR};
 }
 

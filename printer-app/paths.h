@@ -1,6 +1,5 @@
 // Where the Printer Application finds the driver's filter and PPD, and CUPS's converters. Run from
-// the build tree it uses the filter built beside it and the source tree's PPD; installed, the
-// installed ones.
+// the build tree it uses the filter and PPD built beside it; installed, the installed ones.
 #pragma once
 
 #include <string>

@@ -1,5 +1,9 @@
 // Raster jobs. The filter runs as a child from the job's start to its end; a thread streams its
 // output to the printer while PAPPL's job thread writes the pages into its standard input.
+// PAPPL's own drivers encode lines in process, but the filter keeps its job in process-wide state
+// (command templates, margins, page count): one job per process, so two printers printing at
+// once, or a job after a cancelled one, could not share it. A child process also keeps the
+// filter's exit status meaning the same here as under CUPS.
 #include "raster.h"
 
 #include <cups/raster.h>
@@ -48,7 +52,7 @@ cups_page_header2_t filterHeader(const cups_page_header2_t& grey, int copies)
     h.cupsNumColors = 1;
     h.NumCopies = unsigned(copies > 0 ? copies : 1);  // the printer makes the copies
     // Raster formats give the size from the dots; the printer knows its papers by the PPD's points.
-    if (const KorviMedia* m = mediaForPoints(h.PageSize[0], h.PageSize[1])) {
+    if (const korvi::Paper* m = mediaForPoints(h.PageSize[0], h.PageSize[1])) {
         h.PageSize[0] = m->widthPt;
         h.PageSize[1] = m->lengthPt;
         h.cupsPageSize[0] = float(m->widthPt);

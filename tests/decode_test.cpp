@@ -191,8 +191,13 @@ TEST(Inspector, LinesBeyondThePaperAreShownWhole)
     EXPECT_EQ(image.width, 23u);
     EXPECT_EQ(image.height, 12u);
     EXPECT_EQ(Bytes(image.black.end() - 3, image.black.end()), hex("FF 00 FE"));
-    EXPECT_EQ(paperName(4960, 7016), "A4");
-    EXPECT_EQ(paperName(4961, 7016), "");
+    const struct {
+        uint32_t width, height;
+        const char* name;
+    } papers[] = {{4960, 7016, "A4"},         {7016, 4958, "A4 landscape"}, {4958, 3512, "A5 landscape"},
+                  {4176, 5908, "B5"},         {6600, 5100, "Letter landscape"}, {4961, 7016, ""}};
+    for (const auto& p : papers)
+        EXPECT_EQ(paperName(p.width, p.height), p.name) << p.width << " x " << p.height;
 }
 
 TEST(Inspector, CommandLineListsTheJobAndWritesImages)

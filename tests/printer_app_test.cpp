@@ -87,7 +87,7 @@ TEST(PrinterApp, IppAttributesBecomeThePpdsOptions)
     } points[] = {{595, 842, "A4"}, {594, 842, "A4"}, {420, 595, "A5"}, {499, 709, "ISOB5"},
                   {612, 792, "Letter"}, {612, 1008, "Legal"}, {842, 595, nullptr}, {288, 432, nullptr}};
     for (const Points& p : points) {
-        const KorviMedia* m = mediaForPoints(p.w, p.h);
+        const korvi::Paper* m = mediaForPoints(p.w, p.h);
         EXPECT_STREQ(m ? m->ppdName : nullptr, p.ppd) << p.w << "x" << p.h;
     }
 }

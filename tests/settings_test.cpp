@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "jobstate.h"
+#include "output/commands.h"
+#include "papers.h"
 #include "settings/papersize.h"
 #include "settings/settings.h"
 #include "support/hex.h"
@@ -33,6 +36,8 @@ Settings settingsFor(const cups_page_header2_t& header, const std::vector<PpdOpt
     parsePrinterSettings(file, jobOptions.c_str(), header);
     Settings s{captureStdout(sendSettingsToPrinter), gMarginLeft, gMarginTop};
     ppdClose(file);
+    // The next test starts from the state a new job starts from.
+    resetCommandTemplates();
     gMarginLeft = gMarginTop = 0;
     return s;
 }
@@ -189,4 +194,40 @@ TEST(SettingsJob, WholeJobKeepsTheFirstPagesSettings)
     // 10 bytes of left margin, then one dark byte; 81 lines of top margin on both pages.
     Bytes page = cat({kStartPage, times(kBlankLine, 81), frame(hex("F7 00 00 FF")), kEndPage});
     EXPECT_EQ(toHex(r.out), toHex(cat({kInit, settingsBlock(0x11, 0x13, 4960, 7016, 2), page, page})));
+}
+
+// The PPD that ppdc built from the driver description has exactly the table's sizes and printable
+// areas, and a raster of a printable area's size lands where the table says once the filter's
+// margin rule has placed it.
+TEST(PaperTable, PpdAndMarginRuleAgreeWithTheTable)
+{
+    ppd_file_t* ppd = ppdOpenFile(KORVI_PPD_PATH);
+    ASSERT_NE(ppd, nullptr);
+    ASSERT_EQ(unsigned(ppd->num_sizes), korvi::kPaperCount);
+    for (const korvi::Paper& p : korvi::kPapers) {
+        ppd_size_t* size = ppdPageSize(ppd, p.ppdName);
+        ASSERT_NE(size, nullptr) << p.ppdName;
+        EXPECT_EQ(size->width, float(p.widthPt)) << p.ppdName;
+        EXPECT_EQ(size->length, float(p.lengthPt)) << p.ppdName;
+        const float area[] = {size->left, size->bottom, size->width - size->right, size->length - size->top};
+        const unsigned margins[] = {p.left, p.bottom, p.right, p.top};
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(std::lround(area[i] * 100), long(margins[i])) << p.ppdName << " margin " << i;
+        ppd_choice_t* choice = ppdFindChoice(ppdFindOption(ppd, "PageSize"), p.ppdName);
+        ASSERT_NE(choice, nullptr) << p.ppdName;
+        EXPECT_NE(strstr(choice->code, ("/PageSize[" + std::to_string(p.widthPt) + " " + std::to_string(p.lengthPt) +
+                                        "]").c_str()), nullptr) << p.ppdName;
+
+        cups_page_header2_t h = makePaperHeader(p.widthPt, p.lengthPt);
+        h.cupsWidth = (p.widthPt * 100 - p.left - p.right) * 6 / 72;
+        h.cupsHeight = (p.lengthPt * 100 - p.top - p.bottom) * 6 / 72;
+        PaperDots paper = paperSizeInDots(h);
+        EXPECT_EQ(paper.width, p.widthDots) << p.ppdName;
+        EXPECT_EQ(paper.height, p.heightDots) << p.ppdName;
+        setPageMargins(h, paper);
+        EXPECT_EQ(gMarginLeft * 8, korvi::kPrintableLeftDots) << p.ppdName;
+        EXPECT_EQ(gMarginTop, korvi::kPrintableTopDots) << p.ppdName;
+        gMarginLeft = gMarginTop = 0;
+    }
+    ppdClose(ppd);
 }

@@ -15,8 +15,10 @@
 
 namespace {
 
+// Every job starts from the printer's default settings bytes.
 void JobSetup()
 {
+    resetCommandTemplates();
     putCharArray(szInitCmd, sizeof szInitCmd);
 }
 

@@ -1,17 +1,34 @@
-// The printer's command templates with their default bytes, and the line frame header.
+// The command templates the settings patch, their reset to the printer's defaults, and the line
+// frame header.
 #include "output/commands.h"
 
-unsigned char szInitCmd[12] = {0x1B, 0x26, 0x42, 0x1B, 0x25, 0x2D, 0x39, 0x38, 0x37, 0x36, 0x35, 0x58};
-unsigned char szStartPageCmd[9] = {0x1B, 0x24, 0x41, 0x1B, 0x21, 0x41, 0x00, 0x00, 0x00};
-unsigned char szEndPageCmd[3] = {0x1B, 0x24, 0x42};
-unsigned char szBlankLineCmd[5] = {0x1B, 0x2A, 0x42, 0x01, 0x00};
-unsigned char szPaperWeightCmd[5] = {0x1C, 0x16, 0x01, 0x42, 0x11};
-unsigned char szDarknessCmd[5] = {0x1C, 0x16, 0x02, 0x42, 0x12};
-unsigned char szRenderTypeCmd[5] = {0x1C, 0x16, 0x03, 0x42, 0x10};
-unsigned char szInputBinCmd[6] = {0x1B, 0x26, 0x41, 0x01, 0x00, 0x01};
-unsigned char szPaperSizeSelfdefCmd[8] = {0x1B, 0x78, 0x60, 0x13, 0x1B, 0x79, 0x68, 0x1B};
-unsigned char szResolutionCmd[7] = {0x1B, 0x26, 0x41, 0x03, 0x00, 0x00, 0x00};
-unsigned char szPrintNumCopiesCmd[7] = {0x1B, 0x26, 0x6C, 0x01, 0x00, 0x49, 0x25};
+#include <cstring>
+
+unsigned char szPaperWeightCmd[5];
+unsigned char szDarknessCmd[5];
+unsigned char szPaperSizeSelfdefCmd[8];
+unsigned char szPrintNumCopiesCmd[7];
+
+namespace {
+
+template <size_t N>
+void restore(unsigned char (&command)[N], const unsigned char (&defaults)[N])
+{
+    memcpy(command, defaults, N);
+}
+
+// The templates hold their defaults from the start, before any job resets them.
+[[maybe_unused]] const bool gTemplatesFilled = (resetCommandTemplates(), true);
+
+}  // namespace
+
+void resetCommandTemplates()
+{
+    restore(szPaperWeightCmd, korvi::kPaperWeightCmd);
+    restore(szDarknessCmd, korvi::kDarknessCmd);
+    restore(szPaperSizeSelfdefCmd, korvi::kPaperSizeSelfdefCmd);
+    restore(szPrintNumCopiesCmd, korvi::kPrintNumCopiesCmd);
+}
 
 void buildLineFrameHeader(unsigned char header[kLineFrameHeaderSize], uint16_t payloadSize)
 {

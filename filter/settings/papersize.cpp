@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "jobstate.h"
+#include "papers.h"
 
 namespace {
 
@@ -13,13 +14,24 @@ struct KnownPaper {
     PaperDots dots;
 };
 
+constexpr KnownPaper portrait(const korvi::Paper& p)
+{
+    return {p.widthPt, p.lengthPt, {p.widthDots, p.heightDots}};
+}
+
+constexpr KnownPaper landscape(const korvi::Paper& p)
+{
+    return {p.lengthPt, p.widthPt, {p.heightDots, p.widthDots}};
+}
+
 // The printer's own figures for these sizes differ from the plain conversion (A4 is 4960 dots
-// wide, not 4958), so they are matched on the page size in points first.
+// wide, not 4958), so they are matched on the page size in points first. Of the landscape
+// sizes, the printer knows only A5 by its own figures; A4 landscape takes the conversion.
 const KnownPaper kKnownPapers[] = {
-    {595, 842, {4960, 7016}},  // A4 portrait
-    {595, 420, {4958, 3512}},  // A5 landscape
-    {420, 595, {3512, 4958}},  // A5 portrait
-    {498, 708, {4176, 5908}},  // B5 portrait
+    portrait(korvi::kPapers[korvi::kPaperA4]),
+    landscape(korvi::kPapers[korvi::kPaperA5]),
+    portrait(korvi::kPapers[korvi::kPaperA5]),
+    portrait(korvi::kPapers[korvi::kPaperB5]),
 };
 
 // PWG raster (version 3) has no cupsPageSize: libcups gives 0 there, and the whole-point

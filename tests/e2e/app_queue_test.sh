@@ -8,6 +8,7 @@
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/app_root.sh"
 app=$1 decode=$2 pdf=$3
+app=$(build_copy "$work/build" "$app")
 
 gs -q -dNOPAUSE -dBATCH -dSAFER -r600 -sDEVICE=pwgraster -sPAPERSIZE=a4 -dcupsColorSpace=18 \
   -dcupsBitsPerColor=8 -dLastPage=1 -sOutputFile="$work/page.pwg" "$pdf" >/dev/null 2>&1

@@ -9,6 +9,7 @@
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/app_root.sh"
 app=$1 decode=$2 pdf=$3
+app=$(build_copy "$work/build" "$app")
 
 printf '%%!PS\n{} loop\n' >"$work/loop.ps"
 { echo '%PDF-1.4'; head -c 20000 /dev/urandom; } >"$work/corrupt.pdf"

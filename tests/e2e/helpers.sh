@@ -121,3 +121,17 @@ expect_vp() {
   for text in "$@"; do grep -qF -- "$text" "$work/vp/job-$n.txt" || { cat "$work/vp/job-$n.txt"; fail "job $n: no '$text'"; }; done
 }
 
+
+# build_copy DIR APP: copies the Printer Application APP, with the filter and PPD of its build,
+# into DIR in the build tree's layout (where the app looks for them) and prints the copy's path.
+# DIR is readable by every user: a server that runs as lp, or runs its conversions as lp, can
+# then run them wherever the checkout is, also in a home folder only its owner can enter.
+build_copy() {
+  local build; build=$(dirname "$(dirname "$2")")
+  mkdir -p "$1/printer-app" "$1/filter" "$1/ppd"
+  chmod 0755 "$1"
+  install -m 0755 "$2" "$1/printer-app/"
+  install -m 0755 "$build/filter/rastertokorvilaserprinter" "$1/filter/"
+  install -m 0644 "$build/ppd/korvilaser.ppd" "$1/ppd/"
+  echo "$1/printer-app/$(basename "$2")"
+}

@@ -23,6 +23,7 @@ fail() {
   exit 1
 }
 chmod 0755 "$work"
+app=$(build_copy "$work/build" "$app")
 mkdir -p "$work/app"
 chown lp:lp "$work/app"
 # The server and its subcommands as lp, finding each other through a socket in a private folder.
