@@ -12,49 +12,27 @@
 # added on the installed virtual printer, a PDF submitted, its stream checked. Then apt-get purge
 # must leave none of the packages' files, nor the application's state and spool.
 #
-# The clean root is made once with debootstrap and kept in $KORVI_ROOT_CACHE (default
-# /var/cache/korvi-package-test); each run works on a fresh copy of it, and downloaded packages
-# are kept there too, so a second run is quick. Mounts are undone and cupsd is stopped by its
-# process id when the script ends, however it ends.
+# The clean root is scripts/clean-root.sh's: made once, each run on a fresh copy. Mounts are
+# undone and cupsd is stopped by its process id when the script ends, however it ends.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/need.sh debootstrap
 scripts/package.sh --next >/dev/null || { echo "FAIL: building the next release"; exit 1; }
 nextdebs=(dist/next/printer-driver-korvi_*.deb dist/next/korvi-printer-app_*.deb)
 deb=$(ls dist/printer-driver-korvi_*.deb 2>/dev/null | head -1)
 appdeb=$(ls dist/korvi-printer-app_*.deb 2>/dev/null | head -1)
 [ -n "$deb" ] && [ -n "$appdeb" ] || { echo "no packages in dist/: run scripts/package.sh first"; exit 1; }
 
-cache=${KORVI_ROOT_CACHE:-/var/cache/korvi-package-test}
-mirror=$(awk '/^URIs:/ { print $2; exit }' /etc/apt/sources.list.d/debian.sources 2>/dev/null || true)
-[ -n "$mirror" ] || mirror=$(awk '$1 == "deb" { print $2; exit }' /etc/apt/sources.list)
-mkdir -p "$cache/archives/partial"
-if [ ! -x "$cache/pristine/usr/bin/apt-get" ]; then
-  rm -rf "$cache/pristine"
-  debootstrap --variant=minbase bookworm "$cache/pristine" "$mirror" >"$cache/debootstrap.log" 2>&1 ||
-    { tail -20 "$cache/debootstrap.log"; echo "FAIL: debootstrap"; exit 1; }
-  rm -f "$cache/pristine/var/cache/apt/archives/"*.deb
-fi
-
-root=$(mktemp -d /tmp/korvi-root-XXXXXX)
 . tests/e2e/helpers.sh
-cupsd_pid= app_pid= vp_pid=
-mounts=()
+. scripts/clean-root.sh
+cupsd_pid= app_pid= vp_pid= root=
 cleanup() {
   stop_pid "$app_pid"; stop_pid "$vp_pid"; stop_pid "$cupsd_pid"
-  for ((i = ${#mounts[@]} - 1; i >= 0; i--)); do umount -l "${mounts[i]}" 2>/dev/null || true; done
-  rm -rf --one-file-system "$root"
+  root_cleanup
 }
 trap cleanup EXIT
 fail() { echo "FAIL: $*"; tail -20 "$root/var/log/cups/error_log" 2>/dev/null || true; exit 1; }
 
-cp -a "$cache/pristine/." "$root/"
-for m in proc sys dev; do mount --bind "/$m" "$root/$m"; mounts+=("$root/$m"); done
-mount --bind "$cache/archives" "$root/var/cache/apt/archives"; mounts+=("$root/var/cache/apt/archives")
-cp /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null || true
-printf '#!/bin/sh\nexit 101\n' >"$root/usr/sbin/policy-rc.d"  # no daemons started by package scripts
-chmod 0755 "$root/usr/sbin/policy-rc.d"
-in_root() { chroot "$root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin DEBIAN_FRONTEND=noninteractive "$@"; }
+clean_root
 
 cp "$deb" "$appdeb" "$root/tmp/"
 cp tests/data/document.pdf "$root/tmp/"

@@ -117,7 +117,12 @@ as_lp "$app" modify -d korvi -o print-darkness=0 -o media-type=stationery >/dev/
 for page in / /korvi /korvi/printing /korvi/media /korvi/jobs; do
   curl -sf -o /dev/null "http://127.0.0.1:$port$page" || fail "web interface: $page"
 done
-n=7
+# A stream in the printer's own format, sent without a format (as `submit` does): printed as it is.
+cp "$work/vp/job-1.prn" "$work/app/job.prn"
+as_lp "$app" submit -d korvi "$work/app/job.prn" >/dev/null || fail "submit a printer stream"
+expect_vp 8 "Pages: 3"
+cmp -s "$work/vp/job-1.prn" "$work/vp/job-8.prn" || fail "the printer stream was not sent as it is"
+n=8
 
 echo "--- a driverless CUPS queue (-m everywhere)"
 start_cupsd "$work/cups" "$filter" || fail "cupsd did not start"
