@@ -19,6 +19,8 @@ clean_root() {
     rm -f "$cache/pristine/var/cache/apt/archives/"*.deb
   fi
   root=$(mktemp -d /tmp/korvi-root-XXXXXX)
+  # A mount of its own: in the root, / is then a mount point, which unshare --mount needs.
+  mount --bind "$root" "$root"; mounts+=("$root")
   cp -a "$cache/pristine/." "$root/"
   for m in proc sys dev; do mount --bind "/$m" "$root/$m"; mounts+=("$root/$m"); done
   mount --bind "$cache/archives" "$root/var/cache/apt/archives"; mounts+=("$root/var/cache/apt/archives")
@@ -30,5 +32,5 @@ in_root() { chroot "$root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root 
 root_cleanup() {
   local i
   for ((i = ${#mounts[@]} - 1; i >= 0; i--)); do umount -l "${mounts[i]}" 2>/dev/null || true; done
-  [ -z "${root:-}" ] || rm -rf --one-file-system "$root"
+  [ -z "${root:-}" ] || rm -rf "$root"
 }
