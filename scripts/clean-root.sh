@@ -32,5 +32,5 @@ in_root() { chroot "$root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root 
 root_cleanup() {
   local i
   for ((i = ${#mounts[@]} - 1; i >= 0; i--)); do umount -l "${mounts[i]}" 2>/dev/null || true; done
-  [ -z "${root:-}" ] || rm -rf "$root"
+  [ -z "${root:-}" ] || rm -rf --one-file-system "$root"
 }
