@@ -277,7 +277,7 @@ bool runChain(Chain& chain, pappl_job_t* job, pappl_device_t* device)
                     signalChain(group, SIGTERM);
                 }
                 if (chain.countPages && ended)
-                    papplJobSetImpressionsCompleted(job, int(ended));
+                    papplJobSetImpressionsCompleted(job, int(ended * sender.pages.copies));
             }
             lastOutput = now();  // after the write: a printer slow to take bytes is no stall
         }
@@ -295,12 +295,13 @@ bool runChain(Chain& chain, pappl_job_t* job, pappl_device_t* device)
     if (sender.pages.started == 0 && !sender.held.empty())
         papplLogJob(job, PAPPL_LOGLEVEL_INFO, "No page began; nothing was sent to the printer.");
     papplDeviceFlush(device);
-    bool allWell = true;
+    bool allWell = true, convertersWell = true;
     for (size_t i = 0; i < chain.pids.size(); ++i) {
         int status = 0;
         waitpid(chain.pids[i], &status, 0);
         if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
             continue;
+        convertersWell = convertersWell && i + 1 == chain.pids.size();
         const std::string& name = chain.names[i];
         papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "%s ended with %s %d", name.c_str(),
                     WIFEXITED(status) ? "status" : "signal", WIFEXITED(status) ? WEXITSTATUS(status) : WTERMSIG(status));
@@ -314,6 +315,10 @@ bool runChain(Chain& chain, pappl_job_t* job, pappl_device_t* device)
     }
     chain.pids.clear();
     chain.names.clear();
+    if (stop == Stop::kNo && sender.pages.started == 0 && convertersWell && !chain.noPageMessage.empty()) {
+        papplJobSetMessage(job, "%s", chain.noPageMessage.c_str());
+        return true;
+    }
     if (allWell && stop == Stop::kNo && sender.pages.started == 0)
         papplJobSetMessage(job, "The document has no page to print.");
     if (stop == Stop::kDevice)

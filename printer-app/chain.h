@@ -23,6 +23,9 @@ struct Chain {
     int output = -1;          // the last stage's standard output
     int errors = -1;          // every stage's standard error
     bool countPages = false;  // count pages sent into the job's completed impressions
+    // The job's message when the converters ended well but no page began (a page range past the
+    // document's end): the job then ends as done, with this message, whatever the filter says.
+    std::string noPageMessage;
     std::string failure;      // why startChain failed, for the log
 };
 

@@ -25,11 +25,48 @@ std::vector<std::string> convertersFor(const char* format)
     const std::string dir = korviPaths().cupsFilters + "/";
     if (strcmp(format, "application/pdf") == 0)
         return {dir + "pdftopdf", dir + "gstoraster"};
+    // PostScript takes CUPS's own way, through PDF, so that every layout option works on it too.
     if (strcmp(format, "application/postscript") == 0)
-        return {dir + "pstops", dir + "gstoraster"};
+        return {dir + "gstopdf", dir + "pdftopdf", dir + "gstoraster"};
     if (strcmp(format, "image/jpeg") == 0 || strcmp(format, "image/png") == 0)
         return {dir + "imagetoraster"};
     return {};
+}
+
+const char* scalingKeyword(pappl_scaling_t scaling)
+{
+    switch (scaling) {
+    case PAPPL_SCALING_AUTO: return "auto";
+    case PAPPL_SCALING_AUTO_FIT: return "auto-fit";
+    case PAPPL_SCALING_FILL: return "fill";
+    case PAPPL_SCALING_FIT: return "fit";
+    case PAPPL_SCALING_NONE: return "none";
+    default: return nullptr;
+    }
+}
+
+// The job's layout as CUPS's converters take it (pdftopdf, imagetoraster): orientation, scaling,
+// and collation. Collated copies of a document are made by pdftopdf, which then sends one copy:
+// the printer's copy count repeats each page, so it is left to make uncollated copies alone.
+std::string layoutOptions(pappl_job_t* job, const pappl_pr_options_t* options)
+{
+    std::string text;
+    // An orientation the job asks for (or a default other than the shipped portrait) turns the
+    // page as IPP says, and pdftopdf then leaves it so; otherwise each page is turned to fit the
+    // paper as it needs, as CUPS does.
+    ipp_attribute_t* asked = papplJobGetAttribute(job, "orientation-requested");
+    int orientation = asked ? ippGetInteger(asked, 0) : int(options->orientation_requested);
+    if (orientation >= IPP_ORIENT_PORTRAIT && orientation <= IPP_ORIENT_REVERSE_PORTRAIT &&
+        (asked || orientation != IPP_ORIENT_PORTRAIT))
+        text += " orientation-requested=" + std::to_string(orientation) + " nopdfAutoRotate";
+    if (const char* scaling = scalingKeyword(options->print_scaling))
+        text += std::string(" print-scaling=") + scaling;
+    ipp_attribute_t* handling = papplJobGetAttribute(job, "multiple-document-handling");
+    const char* keyword = handling ? ippGetString(handling, 0, nullptr) : nullptr;
+    text += std::string(" multiple-document-handling=") +
+            (keyword && strcmp(keyword, "separate-documents-uncollated-copies") == 0 ? keyword
+                                                                                      : "separate-documents-collated-copies");
+    return text;
 }
 
 bool printDocument(pappl_job_t* job, pappl_device_t* device, void*)
@@ -52,7 +89,12 @@ bool printDocument(pappl_job_t* job, pappl_device_t* device, void*)
     pappl_pr_options_t* options = papplJobCreatePrintOptions(job, 0, false);
     Chain chain;
     chain.countPages = true;
-    bool printed = startChain(chain, stages, chainJob(job, options, format), document);
+    if (options->first_page > 1 || options->last_page < unsigned(INT_MAX))
+        chain.noPageMessage = "No page of the document is in the page range " + std::to_string(options->first_page) +
+                              "-" + std::to_string(options->last_page) + "; nothing was printed.";
+    ChainJob what = chainJob(job, options, format);
+    what.options += layoutOptions(job, options);
+    bool printed = startChain(chain, stages, what, document);
     close(document);
     papplJobDeletePrintOptions(options);
     if (!printed) {

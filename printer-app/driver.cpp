@@ -104,6 +104,8 @@ bool korviDriver(pappl_system_t*, const char* driverName, const char*, const cha
     d->num_type = int(kKorviMediaTypeCount);
     for (size_t i = 0; i < kKorviMediaTypeCount; ++i)
         d->type[i] = kKorviMediaTypes[i];
+    // Portrait by default (IPP Everywhere wants one of 3 to 6), which leaves a document's pages as
+    // they are: see layoutOptions.
     d->orient_default = IPP_ORIENT_PORTRAIT;
     d->has_supplies = true;
     d->darkness_supported = 5;  // PrintDensity 0..4
@@ -112,18 +114,24 @@ bool korviDriver(pappl_system_t*, const char* driverName, const char*, const cha
     // One-sided: a raster page's back needs no turning; PAPPL names it only for duplex printers.
     *attrs = ippNew();
     ippAddString(*attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "pwg-raster-document-sheet-back", nullptr, "normal");
+    // Monochrome with no colour management: one rendering intent, and no preferred attributes
+    // to offer beyond the job's own.
+    ippAddBoolean(*attrs, IPP_TAG_PRINTER, "preferred-attributes-supported", 0);
+    ippAddString(*attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "print-rendering-intent-supported", nullptr, "auto");
+    ippAddString(*attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "print-rendering-intent-default", nullptr, "auto");
     return true;
 }
 
 void korviPrinterCreated(pappl_printer_t* printer, void*)
 {
     limitQueue(printer);
-    // The printer tells nothing back over its raw port: its toner is there, its level unknown.
+    // The printer tells nothing back over its raw port: its toner is there, its level unknown
+    // (-2 is IPP's "unknown" for marker-levels).
     pappl_supply_t toner{};
     toner.color = PAPPL_SUPPLY_COLOR_BLACK;
     papplCopyString(toner.description, "Black Toner", sizeof toner.description);
     toner.is_consumed = true;
-    toner.level = -1;
+    toner.level = -2;
     toner.type = PAPPL_SUPPLY_TYPE_TONER;
     papplPrinterSetSupplies(printer, 1, &toner);
 }

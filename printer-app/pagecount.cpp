@@ -6,6 +6,22 @@
 #include <algorithm>
 #include <cstring>
 
+namespace {
+
+// The copy count stands in the settings block's last command: ESC "&l", 16 bits, CRC.
+constexpr size_t kCopiesAt = kStreamHeadBytes - sizeof korvi::kPrintNumCopiesCmd + 3;
+
+void keepStreamHead(PageCounter& c, const uint8_t* bytes, size_t n)
+{
+    memcpy(c.streamHead + c.streamHeadSize, bytes, n);
+    c.streamHeadSize += n;
+    if (c.streamHeadSize == kStreamHeadBytes) {
+        unsigned copies = c.streamHead[kCopiesAt] | unsigned(c.streamHead[kCopiesAt + 1]) << 8;
+        c.copies = copies > 0 && copies < 0x8000 ? copies : 1;  // as the filter counts them
+    }
+}
+
+}  // namespace
 
 unsigned countPages(PageCounter& c, const uint8_t* bytes, size_t size)
 {
@@ -13,6 +29,8 @@ unsigned countPages(PageCounter& c, const uint8_t* bytes, size_t size)
     for (size_t i = 0; i < size;) {
         if (c.skip > 0) {
             size_t n = size_t(std::min<uint64_t>(c.skip, size - i));
+            if (c.streamHeadSize < kStreamHeadBytes)
+                keepStreamHead(c, bytes + i, std::min(n, size_t(kStreamHeadBytes) - c.streamHeadSize));
             c.skip -= n;
             i += n;
             continue;

@@ -18,6 +18,7 @@
 #include "driver.h"
 #include "halftone.h"
 #include "options.h"
+#include "pagefit.h"
 #include "paths.h"
 
 namespace {
@@ -33,11 +34,68 @@ struct RasterJob {
     unsigned height = 0;
     unsigned lines = 0;            // written of this page
     bool pageOpen = false;
+    // A page the printer cannot take as it is: kept whole, then fitted to the paper.
+    bool fitting = false;
+    PageFit fit;
+    std::vector<uint8_t> page;     // its 8-bit lines
+    std::vector<uint8_t> fitted;   // one line of the paper
 };
+
+// The largest page kept whole for fitting, in bytes: A3 at 600 dpi is 70 MB.
+constexpr size_t kMaxFittedPageBytes = size_t(160) << 20;
+
+// The paper of the job's media; A4 for one the printer does not take.
+const korvi::Paper& jobPaper(const pappl_pr_options_t* options)
+{
+    for (const korvi::Paper& p : korvi::kPapers)
+        if (strcmp(options->media.size_name, p.pwgName) == 0)
+            return p;
+    return korvi::kPapers[korvi::kPaperA4];
+}
 
 RasterJob* rasterJob(pappl_job_t* job)
 {
     return static_cast<RasterJob*>(papplJobGetData(job));
+}
+
+// Sets up the fitting of a page (h) onto the job's paper and makes the filter's header (bits)
+// the paper's. Refuses a page too large to keep.
+bool startFitting(RasterJob& r, pappl_job_t* job, const cups_page_header2_t& h, const pappl_pr_options_t* options,
+                  cups_page_header2_t& bits)
+{
+    if (uint64_t(h.cupsWidth) * h.cupsHeight > kMaxFittedPageBytes) {
+        papplJobSetMessage(job, "A raster page of %u x %u dots is too large to fit to the paper.", h.cupsWidth,
+                           h.cupsHeight);
+        papplJobSetReasons(job, PAPPL_JREASON_DOCUMENT_UNPRINTABLE_ERROR, PAPPL_JREASON_NONE);
+        return false;
+    }
+    const korvi::Paper& paper = jobPaper(options);
+    r.fit = fitPage(h.cupsWidth, h.cupsHeight, paper, options->print_scaling == PAPPL_SCALING_NONE);
+    r.page.assign(size_t(h.cupsWidth) * h.cupsHeight, r.grey == GreyKind::kBlackIsHigh ? 0 : 255);
+    r.fitted.assign(r.fit.paperWidth, 0);
+    papplLogJob(job, PAPPL_LOGLEVEL_INFO, "Page of %u x %u dots fitted to %s%s, scale %.3f.", h.cupsWidth,
+                h.cupsHeight, paper.label, r.fit.turn ? ", turned" : "", r.fit.scale);
+    bits.cupsWidth = r.fit.paperWidth;
+    bits.cupsHeight = r.fit.paperHeight;
+    bits.cupsBytesPerLine = (r.fit.paperWidth + 7) / 8;
+    bits.PageSize[0] = paper.widthPt;
+    bits.PageSize[1] = paper.lengthPt;
+    bits.cupsPageSize[0] = float(paper.widthPt);
+    bits.cupsPageSize[1] = float(paper.lengthPt);
+    return true;
+}
+
+// Writes the kept page, fitted, to the filter.
+bool writeFittedPage(RasterJob& r)
+{
+    const uint8_t white = r.grey == GreyKind::kBlackIsHigh ? 0 : 255;
+    for (unsigned y = 0; y < r.fit.paperHeight; ++y) {
+        fitLine(r.fit, r.page.data(), r.width, r.height, y, white, r.fitted.data());
+        halftoneLine(r.fitted.data(), r.fitted.size(), y, r.grey, r.bits.data());
+        if (cupsRasterWritePixels(r.raster, r.bits.data(), unsigned(r.bits.size())) == 0)
+            return false;
+    }
+    return true;
 }
 
 // The filter's 1-bit, white-is-set page header for a page of the client's 8-bit grey header.
@@ -97,10 +155,15 @@ bool rasterStartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device
         papplJobSetReasons(job, PAPPL_JREASON_DOCUMENT_UNPRINTABLE_ERROR, PAPPL_JREASON_NONE);
         return false;
     }
+    r->grey = space == CUPS_CSPACE_K ? GreyKind::kBlackIsHigh : GreyKind::kWhiteIsHigh;
     cups_page_header2_t bits = filterHeader(h, options->copies);
+    // A page of one of the printer's papers, portrait, goes as it is, line by line; any other is
+    // kept whole and fitted to the job's paper.
+    r->fitting = !mediaForPoints(h.PageSize[0], h.PageSize[1]);
+    if (r->fitting && !startFitting(*r, job, h, options, bits))
+        return false;
     if (!cupsRasterWriteHeader2(r->raster, &bits))
         return false;
-    r->grey = space == CUPS_CSPACE_K ? GreyKind::kBlackIsHigh : GreyKind::kWhiteIsHigh;
     r->width = h.cupsWidth;
     r->height = h.cupsHeight;
     r->lines = 0;
@@ -114,8 +177,13 @@ bool rasterWriteLine(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, uns
     RasterJob* r = rasterJob(job);
     if (!r || !r->pageOpen)
         return false;
-    halftoneLine(line, r->width, y, r->grey, r->bits.data());
     ++r->lines;
+    if (r->fitting) {
+        if (y < r->height)
+            memcpy(r->page.data() + size_t(y) * r->width, line, r->width);
+        return true;
+    }
+    halftoneLine(line, r->width, y, r->grey, r->bits.data());
     return cupsRasterWritePixels(r->raster, r->bits.data(), unsigned(r->bits.size())) != 0;
 }
 
@@ -127,6 +195,12 @@ bool rasterEndPage(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsig
     if (!r)
         return false;
     r->pageOpen = false;
+    if (r->fitting) {
+        bool written = writeFittedPage(*r);
+        r->page = {};  // pages that need no fitting keep no buffer
+        if (!written)
+            return false;
+    }
     if (r->lines < r->height && !papplJobIsCanceled(job)) {
         papplJobSetMessage(job, "Page %u of the raster document is cut short (%u of %u lines).", page, r->lines,
                            r->height);

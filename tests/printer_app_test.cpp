@@ -8,6 +8,7 @@
 #include "holds.h"
 #include "options.h"
 #include "pagecount.h"
+#include "pagefit.h"
 #include "support/ppd.h"
 #include "support/process.h"
 #include "support/raster.h"
@@ -23,6 +24,7 @@ TEST(PrinterApp, PagesAreCountedAsTheStreamPasses)
     tricky.lines = {endPageInPayload, Bytes(8, 0xFF), startPageInPayload, endPageInPayload};
     TestPpd ppd;
     for (size_t pages : {0, 1, 3}) {
+        tricky.header.NumCopies = unsigned(pages + 1);
         ProcessResult r = runFilter(writeRaster(std::vector<RasterPage>(pages, tricky)), ppd.path());
         std::mt19937 random{unsigned(pages)};
         PageCounter counter;
@@ -35,6 +37,7 @@ TEST(PrinterApp, PagesAreCountedAsTheStreamPasses)
         EXPECT_EQ(ended, pages);
         EXPECT_EQ(counter.pages, pages);
         EXPECT_EQ(counter.started, pages);
+        EXPECT_EQ(counter.copies, pages ? pages + 1 : 1);
     }
 }
 
@@ -114,4 +117,43 @@ TEST(PrinterApp, TimedHoldsEndWhenTheirPeriodBegins)
     };
     for (const auto& h : holds)
         EXPECT_EQ(holdEnds(h.keyword, h.created), h.ends) << h.keyword << " from " << h.created;
+}
+
+// Raster pages the printer cannot take as they are: landscape ones turned anticlockwise, larger
+// ones scaled down (or cropped), smaller ones centred; a marked pixel lands where that puts it.
+TEST(PrinterApp, RasterPagesAreFittedToThePaper)
+{
+    const korvi::Paper& a4 = korvi::kPapers[korvi::kPaperA4];
+    struct Case {
+        unsigned width, height;
+        bool crop;
+        bool turn;
+        double scale;
+        long left, top;
+    } cases[] = {
+        {7016, 4958, false, true, 1.0, 1, 0},          // A4 landscape
+        {7016, 9925, false, false, 7016 / 9925.0, 0, 0},  // A3
+        {7016, 9925, true, false, 1.0, -1028, -1454},    // A3, cropped
+        {2480, 3508, false, false, 1.0, 1240, 1754},     // A6
+    };
+    for (const Case& c : cases) {
+        PageFit fit = fitPage(c.width, c.height, a4, c.crop);
+        EXPECT_EQ(fit.turn, c.turn) << c.width << " x " << c.height;
+        EXPECT_NEAR(fit.scale, c.scale, 1e-9) << c.width << " x " << c.height;
+        EXPECT_NEAR(fit.left, c.left, 1) << c.width << " x " << c.height;
+        EXPECT_NEAR(fit.top, c.top, 1) << c.width << " x " << c.height;
+    }
+    // A 4 x 2 landscape page with its top-left pixel black, on a 2 x 4 paper: turned, that pixel
+    // is at the paper's bottom left.
+    const uint8_t page[8] = {0, 255, 255, 255, 255, 255, 255, 255};
+    korvi::Paper tiny = a4;
+    tiny.widthDots = 2;
+    tiny.heightDots = 4;
+    PageFit fit = fitPage(4, 2, tiny, false);
+    std::vector<uint8_t> line(2);
+    for (unsigned y = 0; y < 4; ++y) {
+        fitLine(fit, page, 4, 2, y, 255, line.data());
+        EXPECT_EQ(line[0], y == 3 ? 0 : 255) << y;
+        EXPECT_EQ(line[1], 255) << y;
+    }
 }

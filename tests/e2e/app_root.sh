@@ -67,6 +67,3 @@ next_job_prints() {
 gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=pdfwrite -sOutputFile="$work/long.pdf" -c '
   1 1 100 { /Helvetica 40 selectfont 72 400 moveto (Page ) show 3 string cvs show
             0.5 setgray 36 36 523 300 rectfill showpage } for' >/dev/null
-gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=pdfwrite -sOutputFile="$work/long.pdf" -c '
-  1 1 100 { /Helvetica 40 selectfont 72 400 moveto (Page ) show 3 string cvs show
-            0.5 setgray 36 36 523 300 rectfill showpage } for' >/dev/null

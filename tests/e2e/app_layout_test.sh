@@ -1,0 +1,134 @@
+#!/usr/bin/env bash
+# What the Printer Application's layout options do to the printed page, checked on the page
+# images the virtual printer keeps (ink bounding box, the place of an off-centre mark, pages and
+# copies): orientation-requested 3 to 6, print-scaling's five values on an A6 and on an A3 page
+# into A4, collated and uncollated copies, page ranges inside and past the end; oversize and
+# landscape pages of every format fitted to one of the printer's papers, portrait. Runs as root in
+# namespaces of its own (app_root.sh).
+# Usage: app_layout_test.sh APP KORVIDECODE INKCOVER PDF
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/app_root.sh"
+app=$1 decode=$2 inkcover=$3 pdf=$4
+app=$(build_copy "$work/build" "$app")
+
+# Documents. mark: a 300 x 100 pt bar at the top left of a portrait A4 page, 72 pt in. three:
+# three A4 pages, page k with a 100 pt square 200 * k pt down. a6 and a3: a 10 pt frame at the
+# paper's edges and a 100 pt square at its centre. mixed: the mark's page, then a landscape one.
+doc() {
+  local name=$1; shift
+  gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=pdfwrite -sOutputFile="$work/$name.pdf" -c "$@" >/dev/null ||
+    fail "making $name.pdf"
+}
+frame() { echo "<< /PageSize [$1 $2] >> setpagedevice 10 setlinewidth 5 5 $(($1 - 10)) $(($2 - 10)) rectstroke
+  $(($1 / 2 - 50)) $(($2 / 2 - 50)) 100 100 rectfill showpage"; }
+doc mark '<< /PageSize [595 842] >> setpagedevice 72 670 300 100 rectfill showpage'
+doc three '1 1 3 { /k exch def << /PageSize [595 842] >> setpagedevice 72 842 200 k mul sub 100 100 rectfill showpage } for'
+doc a6 "$(frame 298 420)"
+doc a3 "$(frame 842 1191)"
+doc mixed '<< /PageSize [595 842] >> setpagedevice 72 670 300 100 rectfill showpage
+  << /PageSize [842 595] >> setpagedevice 72 423 300 100 rectfill showpage'
+gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=ps2write -sOutputFile="$work/a3.ps" "$work/a3.pdf" >/dev/null
+gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=ps2write -sOutputFile="$work/mixed.ps" "$work/mixed.pdf" >/dev/null
+raster() {  # raster NAME DEVICE DOCUMENT [gs options]: 8-bit grey at 600 dpi
+  local name=$1 device=$2 document=$3; shift 3
+  gs -q -dNOPAUSE -dBATCH -dSAFER -r600 -sDEVICE="$device" -dcupsColorSpace=18 -dcupsBitsPerColor=8 "$@" \
+    -sOutputFile="$work/$name" "$document" >/dev/null 2>&1 || fail "making $name"
+}
+raster a3.pwg pwgraster "$work/a3.pdf"
+raster landscape.pwg pwgraster "$work/mixed.pdf" -dFirstPage=2
+raster landscape.urf appleraster "$work/mixed.pdf" -dFirstPage=2
+raster a6.pwg pwgraster "$work/a6.pdf"
+gs -q -dNOPAUSE -dBATCH -dSAFER -r100 -sDEVICE=jpeggray -sOutputFile="$work/mark.jpg" "$work/mark.pdf" >/dev/null
+
+start_printer "$decode" "$work/vp" || fail "the virtual printer did not start"
+start_app
+"$app" add -d korvi -m korvi_laser -v "socket://127.0.0.1:$vp_port" >/dev/null || fail "add the printer"
+
+# layout FILE [-o NAME=VALUE...]: prints FILE, waits for it, and echoes one line per printed
+# page: paper width and height, copies, the ink's box (left top right bottom) in dots.
+layout() {
+  local file=$1 id n; shift
+  n=$(($(vp_jobs) + 1))
+  id=$("$app" submit -d korvi "$@" "$work/$file") || fail "$file $*: refused"
+  id=${id#korvi-}
+  wait_job "$id"
+  wait_until 100 grep -q "^job $n:" "$work/vp.out" || fail "$file $*: nothing reached the printer"
+  if [ -s "$work/vp/job-$n.prn" ]; then "$inkcover" "$work/vp/job-$n.prn"; else echo "nothing: $(job_state "$id")"; fi
+}
+# Checks of the pages a row printed, one line each: paper width and height, copies, ink box.
+papers=" 4960x7016 3512x4958 4176x5908 5100x6600 5100x8400 "
+fits_paper() {  # every page on one of the printer's papers, portrait, nothing past its edges
+  awk -v papers="$papers" '{ if (index(papers, " " $1 "x" $2 " ") == 0 || $6 > $1 || $7 > $2 || $8 != "") bad = 1 }
+    END { exit bad || NR == 0 }'
+}
+# mark SHAPE SIDE HALF: one page whose ink is a wide or tall bar in the left or right, upper or
+# lower half of the paper.
+mark() {
+  awk -v shape="$1" -v side="$2" -v half="$3" '{ w = $6 - $4; h = $7 - $5
+    if ((w > h) != (shape == "wide") || (($4 + $6) < $1) != (side == "left") || (($5 + $7) < $2) != (half == "upper")) bad = 1 }
+    END { exit bad || NR != 1 }'
+}
+# box W H: one page whose ink spans W x H dots (within 8), centred on the paper (within 8).
+box() {
+  awk -v w="$1" -v h="$2" 'function off(a, b) { return a > b ? a - b : b - a }
+    { if (off($6 - $4, w) > 8 || off($7 - $5, h) > 8 || off($4 + $6, $1) > 16 || off($5 + $7, $2) > 16) bad = 1 }
+    END { exit bad || NR != 1 }'
+}
+# across FULL|PART: one page whose ink spans the printable width (4728 dots on A4), and its
+# printable height too (FULL) or less (PART).
+across() {
+  awk -v full="$1" '{ if ($6 - $4 < 4720 || (($7 - $5 >= 6730) != (full == "FULL"))) bad = 1 } END { exit bad || NR != 1 }'
+}
+# tops COPIES TOP...: the pages, in order, each with its mark's top at TOP (within 4) and the
+# printer's copy count COPIES.
+tops() {
+  local copies=$1; shift
+  awk -v copies="$copies" -v want="$*" 'BEGIN { n = split(want, t, " ") }
+    { d = $5 - t[NR]; if ($3 != copies || d > 4 || d < -4) bad = 1 } END { exit bad || NR != n }'
+}
+# pages N: N pages.
+pages() { awk -v n="$1" 'END { exit NR != n }'; }
+
+# Rows: document | options | check of what it printed.
+while IFS='|' read -r file options check; do
+  [ -n "$file" ] || continue
+  out=$(layout $file $options)
+  echo "$file $options: $(echo "$out" | tr '\n' ';')"
+  if [ "${check%% *}" = nothing ]; then
+    grep -qF "${check#nothing }" <<<"$out" || fail "$file $options: expected $check"
+    continue
+  fi
+  fits_paper <<<"$out" || fail "$file $options: a page not on the printer's paper"
+  $check <<<"$out" || fail "$file $options: expected $check"
+done <<'ROWS'
+mark.pdf||mark wide left upper
+mark.pdf|-o orientation-requested=3|mark wide left upper
+mark.pdf|-o orientation-requested=4|mark tall left lower
+mark.pdf|-o orientation-requested=5|mark tall right upper
+mark.pdf|-o orientation-requested=6|mark wide right lower
+a6.pdf|-o print-scaling=auto|box 2484 3500
+a6.pdf|-o print-scaling=auto-fit|box 2484 3500
+a6.pdf|-o print-scaling=none|box 2484 3500
+a6.pdf|-o print-scaling=fit|across PART
+a6.pdf|-o print-scaling=fill|across FULL
+a3.pdf|-o print-scaling=auto|across PART
+a3.pdf|-o print-scaling=auto-fit|across PART
+a3.pdf|-o print-scaling=fit|across PART
+a3.pdf|-o print-scaling=fill|across FULL
+a3.pdf|-o print-scaling=none|box 834 834
+three.pdf|-o copies=2|tops 1 833 2500 4166 833 2500 4166
+three.pdf|-o copies=2 -o multiple-document-handling=separate-documents-uncollated-copies|tops 2 833 2500 4166
+three.pdf|-o page-ranges=2-3|tops 1 2500 4166
+three.pdf|-o page-ranges=7-9|nothing completed,No page of the document is in the page range 7-9; nothing was printed.,0
+mixed.pdf||pages 2
+mixed.ps||pages 2
+mixed.pdf|-o page-ranges=2-2|mark tall left lower
+mixed.ps|-o page-ranges=2-2|mark tall left lower
+a3.ps||across PART
+a3.pwg||box 4960 7016
+landscape.pwg||mark tall left lower
+landscape.urf||mark tall left lower
+a6.pwg||box 2484 3500
+a6.pwg|-o media=iso_a5_148x210mm|box 2484 3500
+ROWS
+echo "PASS: every layout option does what IPP says, and every page fits the printer's paper"
