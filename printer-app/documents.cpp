@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "chain.h"
+#include "darkness.h"
 #include "driver.h"
 #include "options.h"
 #include "paths.h"
@@ -132,7 +133,15 @@ ChainJob chainJob(pappl_job_t* job, const pappl_pr_options_t* options, const cha
     c.user = papplJobGetUsername(job) ? papplJobGetUsername(job) : "anonymous";
     c.title = papplJobGetName(job) ? papplJobGetName(job) : "untitled";
     c.copies = options->copies > 0 ? options->copies : 1;
-    c.options = ppdOptions(options);
+    // The printer's darkness as it stands now, and the job's own relative to it.
+    pappl_printer_t* printer = papplJobGetPrinter(job);
+    syncDarkness(printer);
+    pappl_pr_driver_data_t data;
+    papplPrinterGetDriverData(printer, &data);
+    pappl_pr_options_t darkness = *options;
+    darkness.darkness_configured = data.darkness_configured;
+    darkness.print_darkness = jobDarkness(job);
+    c.options = ppdOptions(&darkness);
     c.contentType = contentType;
     return c;
 }

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "darkness.h"
 #include "documents.h"
 #include "printercommands.h"
 #include "options.h"
@@ -108,23 +109,19 @@ bool korviDriver(pappl_system_t*, const char* driverName, const char*, const cha
     // they are: see layoutOptions.
     d->orient_default = IPP_ORIENT_PORTRAIT;
     d->has_supplies = true;
-    d->darkness_supported = 5;  // PrintDensity 0..4
+    d->darkness_supported = kDarknessLevels;
     d->darkness_configured = 50;
     d->darkness_default = 0;
-    // One-sided: a raster page's back needs no turning; PAPPL names it only for duplex printers.
-    *attrs = ippNew();
-    ippAddString(*attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "pwg-raster-document-sheet-back", nullptr, "normal");
-    // Monochrome with no colour management: one rendering intent, and no preferred attributes
-    // to offer beyond the job's own.
-    ippAddBoolean(*attrs, IPP_TAG_PRINTER, "preferred-attributes-supported", 0);
-    ippAddString(*attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "print-rendering-intent-supported", nullptr, "auto");
-    ippAddString(*attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "print-rendering-intent-default", nullptr, "auto");
+    *attrs = driverAttributes(d->darkness_default);
     return true;
 }
 
 void korviPrinterCreated(pappl_printer_t* printer, void*)
 {
     limitQueue(printer);
+    // Made again now that the printer has its own attributes: PAPPL 1.3.1 makes the driver's
+    // before them and so gives pdf-k-octets-supported and jpeg-k-octets-supported as 0-0.
+    syncDarkness(printer);
     // The printer tells nothing back over its raw port: its toner is there, its level unknown
     // (-2 is IPP's "unknown" for marker-levels).
     pappl_supply_t toner{};

@@ -11,6 +11,8 @@
 // 3. Starting jobs can start one job twice (queue.h says how): PAPPL's two ways of starting a job,
 //    and its reading of a streamed raster job, pass through the app's queue first; and a job
 //    refused because the queue is full is told so, not that another job is printing.
+// 4. print-darkness-supported is the number of darkness levels, but PAPPL gives twice the number
+//    the driver has: clients are told the printer's five.
 #include <avahi-client/client.h>
 #include <avahi-client/lookup.h>
 #include <avahi-common/error.h>
@@ -24,6 +26,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "darkness.h"
 #include "queue.h"
 
 namespace {
@@ -74,6 +77,14 @@ AvahiRecordBrowser* avahi_record_browser_new(AvahiClient* client, AvahiIfIndex i
 {
     static const auto real = next("avahi_record_browser_new", &avahi_record_browser_new);
     return client ? real(client, interface, protocol, name, clazz, type, flags, callback, data) : nullptr;
+}
+
+ipp_attribute_t* ippAddInteger(ipp_t* ipp, ipp_tag_t group, ipp_tag_t valueTag, const char* name, int value)
+{
+    static const auto real = next("ippAddInteger", &ippAddInteger);
+    if (name && strcmp(name, "print-darkness-supported") == 0)
+        value = kDarknessLevels;
+    return real(ipp, group, valueTag, name, value);
 }
 
 ipp_t* papplClientRespondIPP(pappl_client_t* client, ipp_status_t status, const char* message, ...)

@@ -12,11 +12,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <fstream>
 #include <mutex>
+#include <sstream>
 #include <string>
 #include <vector>
-#include <fstream>
-#include <sstream>
+
+#include "darkness.h"
 
 namespace {
 
@@ -124,6 +126,8 @@ void reportInterruptedJobs(pappl_system_t* system, const std::vector<Interrupted
 
 bool saveState(pappl_system_t* system, void*)
 {
+    // A change of either darkness value (web interface, IPP) comes here first: the other follows.
+    papplSystemIteratePrinters(system, [](pappl_printer_t* printer, void*) { syncDarkness(printer); }, nullptr);
     std::lock_guard<std::mutex> lock(gSaving);
     std::string temporary = gStateFile + ".new";
     if (!papplSystemSaveState(system, temporary.c_str()) || rename(temporary.c_str(), gStateFile.c_str()) != 0) {

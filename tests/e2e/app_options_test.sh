@@ -3,8 +3,9 @@
 # images the virtual printer keeps (ink bounding box, the place of an off-centre mark, pages and
 # copies): orientation-requested 3 to 6, print-scaling's five values on an A6 and on an A3 page
 # into A4, collated and uncollated copies, page ranges inside and past the end; oversize and
-# landscape pages of every format fitted to one of the printer's papers, portrait. Runs as root in
-# namespaces of its own (app_root.sh).
+# landscape pages of every format fitted to one of the printer's papers, portrait; the printer's
+# darkness set in the web interface, with `modify` and over IPP, and what every view says of it
+# and what a job prints with. Runs as root in namespaces of its own (app_root.sh).
 # Usage: app_layout_test.sh APP KORVIDECODE INKCOVER PDF
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/app_root.sh"
@@ -131,4 +132,68 @@ landscape.urf||mark tall left lower
 a6.pwg||box 2484 3500
 a6.pwg|-o media=iso_a5_148x210mm|box 2484 3500
 ROWS
-echo "PASS: every layout option does what IPP says, and every page fits the printer's paper"
+
+echo "--- one darkness, set three ways"
+cat >"$work/set-darkness.test" <<'TEST'
+{
+	OPERATION Set-Printer-Attributes
+	GROUP operation-attributes-tag
+	ATTR charset attributes-charset utf-8
+	ATTR naturalLanguage attributes-natural-language en
+	ATTR uri printer-uri $uri
+	GROUP printer-attributes-tag
+	ATTR integer print-darkness-default $darkness
+	STATUS successful-ok
+}
+TEST
+cat >"$work/get-darkness.test" <<'TEST'
+{
+	OPERATION Get-Printer-Attributes
+	GROUP operation-attributes-tag
+	ATTR charset attributes-charset utf-8
+	ATTR naturalLanguage attributes-natural-language en
+	ATTR uri printer-uri $uri
+	ATTR keyword requested-attributes all
+	STATUS successful-ok
+	DISPLAY print-darkness-default
+	DISPLAY printer-darkness-configured
+	DISPLAY print-darkness-supported
+	DISPLAY pdf-k-octets-supported
+	DISPLAY jpeg-k-octets-supported
+}
+TEST
+web=http://127.0.0.1:$port/korvi/printing
+# views: what Get-Printer-Attributes and the web page say: "DEFAULT CONFIGURED SUPPORTED WEB".
+views() {
+  local ipp; ipp=$(ipptool -t "$uri" "$work/get-darkness.test")
+  echo "$(sed -n 's/.*print-darkness-default (integer) = //p' <<<"$ipp") $(sed -n \
+    's/.*printer-darkness-configured (integer) = //p' <<<"$ipp") $(sed -n 's/.*print-darkness-supported (integer) = //p' \
+    <<<"$ipp") $(curl -s "$web" | grep -o 'option value="[0-9]*" selected' | grep -o '[0-9]\+' | head -1)"
+}
+# printed: the density a job sent without print-darkness prints with.
+printed() {
+  local n=$(($(vp_jobs) + 1))
+  "$app" submit -d korvi -o page-ranges=1-1 "$pdf" >/dev/null || fail "submit"
+  wait_until 600 grep -q "^job $n:" "$work/vp.out" || fail "job $n did not reach the printer"
+  sed -n 's/^  print density  \([0-9]\).*/\1/p' "$work/vp/job-$n.txt"
+}
+# agree DENSITY: every view says the printer's darkness is DENSITY (of 0..4), and a job prints so.
+agree() {
+  local want="$((50 * ($1 - 2))) $((25 * $1)) 5 $((25 * $1))"
+  wait_until 50 sh -c '[ "$("$0")" = "$1" ]' views "$want" 2>/dev/null || true
+  [ "$(views)" = "$want" ] || fail "darkness $1: the views say '$(views)', not '$want'"
+  [ "$(printed)" = "$1" ] || fail "darkness $1: a job printed at density $(printed)"
+  echo "  density $1: print-darkness-default, printer-darkness-configured, supported, web page: $want"
+}
+agree 2
+octets=$(ipptool -t "$uri" "$work/get-darkness.test" | grep -E 'k-octets-supported')
+echo "$octets"
+! grep -q '= 0-0' <<<"$octets" && [ "$(wc -l <<<"$octets")" = 2 ] || fail "the PDF and JPEG size limits: $octets"
+token=$(curl -s "$web" | sed -n 's/.*name="session" value="\([^"]*\)".*/\1/p' | head -1)
+curl -s -o /dev/null -d "session=$token&print-darkness=25" "$web" || fail "the web form"
+agree 1
+"$app" modify -d korvi -o print-darkness=100 || fail "modify"
+agree 4
+ipptool -d darkness=-100 "$uri" "$work/set-darkness.test" || fail "Set-Printer-Attributes"
+agree 0
+echo "PASS: one darkness, whichever way it is set"
