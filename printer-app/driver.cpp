@@ -18,6 +18,7 @@
 #include "raster.h"
 #include "offline.h"
 #include "state.h"
+#include "testpage.h"
 
 namespace {
 
@@ -81,6 +82,7 @@ bool korviDriver(pappl_system_t*, const char* driverName, const char*, const cha
     d->rwriteline_cb = rasterWriteLine;
     d->rendpage_cb = rasterEndPage;
     d->rendjob_cb = rasterEndJob;
+    d->testpage_cb = korviTestPage;
     d->format = kKorviFormat;
     d->kind = PAPPL_KIND_DOCUMENT;
     d->ppm = 20;

@@ -27,6 +27,7 @@
 #include "documents.h"
 #include "driver.h"
 #include "offline.h"
+#include "paths.h"
 #include "queue.h"
 #include "socket.h"
 #include "state.h"
@@ -176,11 +177,13 @@ std::string defaultStateFile()
     return std::string(papplGetTempDir()) + "/" + gBaseName + std::to_string(getuid()) + ".state";
 }
 
-// Root's spool when none is given, as PAPPL's own: other users get PAPPL's temporary one.
+// The spool when none is given: root's own, and for other users PAPPL's temporary one, named here
+// so that the app knows it too.
 const char* defaultSpool()
 {
-    static const std::string spool = "/var/spool/" + gBaseName;
-    return getuid() == 0 ? spool.c_str() : nullptr;
+    static const std::string spool = getuid() == 0 ? "/var/spool/" + gBaseName
+                                                   : std::string(papplGetTempDir()) + "/pappl" + std::to_string(getpid()) + ".d";
+    return spool.c_str();
 }
 
 pappl_system_t* makeSystem(int count, cups_option_t* options, void*)
@@ -189,9 +192,10 @@ pappl_system_t* makeSystem(int count, cups_option_t* options, void*)
     if (gServerMode && !serverSettings(count, options, port))
         return nullptr;
     const char* listen = option("listen-hostname", count, options, "localhost");
+    setSpoolDirectory(option("spool-directory", count, options, defaultSpool()));
     pappl_system_t* system = papplSystemCreate(
         serverOptions(option("server-options", count, options, nullptr)), "Korvi Printer Application", port,
-        "_print,_universal", option("spool-directory", count, options, defaultSpool()), option("log-file", count, options, "-"),
+        "_print,_universal", spoolDirectory().c_str(), option("log-file", count, options, "-"),
         logLevel(option("log-level", count, options, "info")), option("auth-service", count, options, nullptr), false);
     if (!system)
         return nullptr;

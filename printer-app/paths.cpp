@@ -35,6 +35,22 @@ KorviPaths choosePaths()
 
 }  // namespace
 
+namespace {
+
+std::string gSpoolDirectory;
+
+}  // namespace
+
+void setSpoolDirectory(const std::string& directory)
+{
+    gSpoolDirectory = directory;
+}
+
+const std::string& spoolDirectory()
+{
+    return gSpoolDirectory;
+}
+
 const KorviPaths& korviPaths()
 {
     static const KorviPaths paths = choosePaths();

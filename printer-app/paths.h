@@ -11,3 +11,7 @@ struct KorviPaths {
 };
 
 const KorviPaths& korviPaths();
+
+// The server's spool directory, as it was given to PAPPL.
+void setSpoolDirectory(const std::string& directory);
+const std::string& spoolDirectory();

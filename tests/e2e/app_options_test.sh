@@ -5,7 +5,7 @@
 # into A4, collated and uncollated copies, page ranges inside and past the end; oversize and
 # landscape pages of every format fitted to one of the printer's papers, portrait; the printer's
 # darkness set in the web interface, with `modify` and over IPP, and what every view says of it
-# and what a job prints with. Runs as root in namespaces of its own (app_root.sh).
+# and what a job prints with; the web interface's test page. Runs as root in namespaces of its own (app_root.sh).
 # Usage: app_layout_test.sh APP KORVIDECODE INKCOVER PDF
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/app_root.sh"
@@ -196,4 +196,16 @@ agree 1
 agree 4
 ipptool -d darkness=-100 "$uri" "$work/set-darkness.test" || fail "Set-Printer-Attributes"
 agree 0
-echo "PASS: one darkness, whichever way it is set"
+
+echo "--- the test page"
+n=$(($(vp_jobs) + 1))
+token=$(curl -s "http://127.0.0.1:$port/korvi" | sed -n 's/.*name="session" value="\([^"]*\)".*/\1/p' | head -1)
+curl -s "http://127.0.0.1:$port/korvi" -d "session=$token&action=print-test-page" | grep -q "Test page printed" ||
+  fail "Print Test Page"
+wait_until 600 grep -q "^job $n:" "$work/vp.out" || fail "the test page did not reach the printer"
+page=$("$inkcover" "$work/vp/job-$n.prn")
+echo "test page: $page"
+# Its border is the printable area: on A4, 112 to 4840 across and 102 to 6842 down (within 8).
+awk '{ exit !(NR == 1 && $4 >= 104 && $4 <= 120 && $5 >= 94 && $5 <= 110 && $6 >= 4832 && $6 <= 4848 && $7 >= 6834 && $7 <= 6850) }' \
+  <<<"$page" || fail "the test page's border is not the printable area"
+echo "PASS: one darkness, whichever way it is set; the test page"
