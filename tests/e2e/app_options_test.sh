@@ -208,4 +208,35 @@ echo "test page: $page"
 # Its border is the printable area: on A4, 112 to 4840 across and 102 to 6842 down (within 8).
 awk '{ exit !(NR == 1 && $4 >= 104 && $4 <= 120 && $5 >= 94 && $5 <= 110 && $6 >= 4832 && $6 <= 4848 && $7 >= 6834 && $7 <= 6850) }' \
   <<<"$page" || fail "the test page's border is not the printable area"
-echo "PASS: one darkness, whichever way it is set; the test page"
+
+echo "--- the same pages as a CUPS queue with the driver's PPD"
+start_cupsd "$work/cups" "$(dirname "$(dirname "$app")")/filter/rastertokorvilaserprinter" || fail "cupsd did not start"
+lpadmin -h "$host" -p korvi-ppd -E -v "socket://127.0.0.1:$vp_port" -P "$(dirname "$(dirname "$app")")/ppd/korvilaser.ppd" ||
+  fail "lpadmin"
+# printed_by WAY DOCUMENT PAPER: the pages (inkcover's lines) DOCUMENT printed on PAPER through
+# the CUPS queue or the app.
+printed_by() {
+  local n=$(($(vp_jobs) + 1)) paper=$3
+  if [ "$1" = cups ]; then
+    lp -h "$host" -d korvi-ppd -o media="$paper" "$2" >/dev/null || fail "lp $2"
+  else
+    for p in "${!pwg[@]}"; do [ "$p" = "$paper" ] && paper=${pwg[$p]}; done
+    "$app" submit -d korvi -o media="$paper" "$2" >/dev/null || fail "submit $2"
+  fi
+  wait_until 1200 grep -q "^job $n:" "$work/vp.out" || fail "$1 $2 $3: nothing reached the printer"
+  "$inkcover" "$work/vp/job-$n.prn"
+}
+declare -A pwg=([A4]=iso_a4_210x297mm [A5]=iso_a5_148x210mm [ISOB5]=iso_b5_176x250mm [Letter]=na_letter_8.5x11in
+  [Legal]=na_legal_8.5x14in)
+for document in "$pdf" "$here/../../samples/sample.ps" "$work/mark.pdf" "$work/mixed.pdf" "$work/a6.pdf"; do
+  for paper in A4 A5 ISOB5 Letter Legal; do
+    by_cups=$(printed_by cups "$document" $paper)
+    by_app=$(printed_by app "$document" $paper)
+    paste -d' ' <(echo "$by_cups") <(echo "$by_app") | awk 'function off(a, b) { return a > b ? a - b : b - a }
+      { for (i = 1; i <= 3; i++) if ($i != $(i + 7)) bad = 1
+        for (i = 4; i <= 7; i++) if (off($i, $(i + 7)) > 2) bad = 1 }
+      END { exit bad || NR == 0 }' || fail "$(basename "$document") on $paper: CUPS printed '$by_cups', the app '$by_app'"
+  done
+  echo "  $(basename "$document"): the same pages on all five papers"
+done
+echo "PASS: one darkness, whichever way it is set; the test page; the same pages as CUPS"
