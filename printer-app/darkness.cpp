@@ -25,15 +25,20 @@ int densityOfDefault(int byDefault)
 
 }  // namespace
 
-void syncDarkness(pappl_printer_t* printer)
+void syncDarkness(pappl_printer_t* printer, bool loaded)
 {
     std::lock_guard<std::mutex> lock(gLock);
+    if (loaded)
+        gSeen.erase(papplPrinterGetID(printer));
     pappl_pr_driver_data_t data;
     papplPrinterGetDriverData(printer, &data);
     const int configured = data.darkness_configured, byDefault = data.darkness_default;
     auto seen = gSeen.find(papplPrinterGetID(printer));
     int density;
-    if (seen == gSeen.end())
+    if (seen == gSeen.end() && configured == 25 * densityOfConfigured(configured) &&
+        byDefault == 50 * (densityOfConfigured(configured) - 2))
+        density = densityOfConfigured(configured);  // as it was left
+    else if (seen == gSeen.end())
         density = printDensity(byDefault, configured);  // what its jobs printed with so far
     else if (configured != seen->second.first)
         density = densityOfConfigured(configured);

@@ -10,9 +10,10 @@
 // The printer's densities (PrintDensity 0..4).
 constexpr int kDarknessLevels = 5;
 
-// Brings the two values into line after either has changed (or for a printer first seen, at the
-// density it printed with until now), and gives clients print-darkness-default.
-void syncDarkness(pappl_printer_t* printer);
+// Brings the two values into line after either has changed (or for a printer first seen, or
+// `loaded` from the state file, at the density it printed with until now), and gives clients
+// print-darkness-default.
+void syncDarkness(pappl_printer_t* printer, bool loaded = false);
 
 // The job's own print-darkness, relative to the printer's darkness; 0 when the job names none.
 int jobDarkness(pappl_job_t* job);

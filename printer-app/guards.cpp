@@ -13,6 +13,8 @@
 //    refused because the queue is full is told so, not that another job is printing.
 // 4. print-darkness-supported is the number of darkness levels, but PAPPL gives twice the number
 //    the driver has: clients are told the printer's five.
+// 5. Setting a printer's defaults (web interface, `modify`, Set-Printer-Attributes) drops the
+//    default orientation: it is kept here.
 #include <avahi-client/client.h>
 #include <avahi-client/lookup.h>
 #include <avahi-common/error.h>
@@ -85,6 +87,23 @@ ipp_attribute_t* ippAddInteger(ipp_t* ipp, ipp_tag_t group, ipp_tag_t valueTag, 
     if (name && strcmp(name, "print-darkness-supported") == 0)
         value = kDarknessLevels;
     return real(ipp, group, valueTag, name, value);
+}
+
+bool papplPrinterSetDriverDefaults(pappl_printer_t* printer, pappl_pr_driver_data_t* data, int numVendor,
+                                   cups_option_t* vendor)
+{
+    static const auto real = next("papplPrinterSetDriverDefaults", &papplPrinterSetDriverDefaults);
+    if (!real(printer, data, numVendor, vendor))
+        return false;
+    pappl_pr_driver_data_t now;
+    papplPrinterGetDriverData(printer, &now);
+    if (now.orient_default != data->orient_default) {
+        now.orient_default = data->orient_default;
+        ipp_t* attrs = driverAttributes(now.darkness_default);
+        papplPrinterSetDriverData(printer, &now, attrs);
+        ippDelete(attrs);
+    }
+    return true;
 }
 
 ipp_t* papplClientRespondIPP(pappl_client_t* client, ipp_status_t status, const char* message, ...)

@@ -145,6 +145,7 @@ void loadState(pappl_system_t* system, const char* stateFile)
     gStateFile = stateFile;
     std::vector<InterruptedJob> interrupted = endInterruptedJobs(gStateFile);
     papplSystemLoadState(system, gStateFile.c_str());
+    papplSystemIteratePrinters(system, [](pappl_printer_t* printer, void*) { syncDarkness(printer, true); }, nullptr);
     reportInterruptedJobs(system, interrupted);
     papplSystemSetSaveCallback(system, saveState, nullptr);
 }
