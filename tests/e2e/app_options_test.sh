@@ -133,6 +133,14 @@ a6.pwg||box 2484 3500
 a6.pwg|-o media=iso_a5_148x210mm|box 2484 3500
 ROWS
 
+# Impressions are pages times copies, whichever makes the copies.
+for handling in separate-documents-collated-copies separate-documents-uncollated-copies; do
+  id=$("$app" submit -d korvi -o copies=2 -o multiple-document-handling=$handling "$work/three.pdf") || fail "submit"
+  wait_job "${id#korvi-}"
+  [ "$(job_state "${id#korvi-}" | awk -F, '{ print $NF }')" = 6 ] ||
+    fail "$handling: job-impressions-completed is not 6: $(job_state "${id#korvi-}")"
+done
+
 echo "--- printer defaults, as the web interface or modify sets them, for jobs that name none"
 # web_defaults FIELD=VALUE...: the Printing Defaults form, sent as the web interface sends it.
 web_defaults() {
@@ -174,6 +182,7 @@ cat >"$work/get-darkness.test" <<'TEST'
 	DISPLAY print-darkness-supported
 	DISPLAY pdf-k-octets-supported
 	DISPLAY jpeg-k-octets-supported
+	DISPLAY marker-levels
 }
 TEST
 web=http://127.0.0.1:$port/korvi/printing
@@ -200,9 +209,10 @@ agree() {
   echo "  density $1: print-darkness-default, printer-darkness-configured, supported, web page: $want"
 }
 agree 2
-octets=$(ipptool -t "$uri" "$work/get-darkness.test" | grep -E 'k-octets-supported')
+octets=$(ipptool -t "$uri" "$work/get-darkness.test" | grep -E 'k-octets-supported|marker-levels')
 echo "$octets"
-! grep -q '= 0-0' <<<"$octets" && [ "$(wc -l <<<"$octets")" = 2 ] || fail "the PDF and JPEG size limits: $octets"
+! grep -q '= 0-0' <<<"$octets" && [ "$(grep -c k-octets <<<"$octets")" = 2 ] || fail "the PDF and JPEG size limits: $octets"
+grep -q 'marker-levels (integer) = -2' <<<"$octets" || fail "the toner level is not IPP's unknown"
 web_defaults print-darkness=25
 agree 1
 stop_app TERM 70
