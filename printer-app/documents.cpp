@@ -57,10 +57,18 @@ std::string layoutOptions(pappl_job_t* job, const pappl_pr_options_t* options)
     // paper as it needs, as CUPS does.
     ipp_attribute_t* asked = papplJobGetAttribute(job, "orientation-requested");
     int orientation = asked ? ippGetInteger(asked, 0) : int(options->orientation_requested);
+    bool turned = false;
     if (orientation >= IPP_ORIENT_PORTRAIT && orientation <= IPP_ORIENT_REVERSE_PORTRAIT &&
-        (asked || orientation != IPP_ORIENT_PORTRAIT))
+        (asked || orientation != IPP_ORIENT_PORTRAIT)) {
         text += " orientation-requested=" + std::to_string(orientation) + " nopdfAutoRotate";
-    if (const char* scaling = scalingKeyword(options->print_scaling))
+        turned = orientation == IPP_ORIENT_LANDSCAPE || orientation == IPP_ORIENT_REVERSE_LANDSCAPE;
+    }
+    // pdftopdf judges auto scaling on the page before it turns it: a portrait page turned to
+    // landscape would be cut off at both sides. Turned pages are fitted instead.
+    const char* scaling = scalingKeyword(options->print_scaling);
+    if (turned && scaling && (strcmp(scaling, "auto") == 0 || strcmp(scaling, "auto-fit") == 0))
+        scaling = "fit";
+    if (scaling)
         text += std::string(" print-scaling=") + scaling;
     ipp_attribute_t* handling = papplJobGetAttribute(job, "multiple-document-handling");
     const char* keyword = handling ? ippGetString(handling, 0, nullptr) : nullptr;

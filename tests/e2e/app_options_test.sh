@@ -63,10 +63,11 @@ fits_paper() {  # every page on one of the printer's papers, portrait, nothing p
     END { exit bad || NR == 0 }'
 }
 # mark SHAPE SIDE HALF: one page whose ink is a wide or tall bar in the left or right, upper or
-# lower half of the paper.
+# lower half of the paper, whole (at least 500 dots thick: not cut off at the paper's edge).
 mark() {
   awk -v shape="$1" -v side="$2" -v half="$3" '{ w = $6 - $4; h = $7 - $5
-    if ((w > h) != (shape == "wide") || (($4 + $6) < $1) != (side == "left") || (($5 + $7) < $2) != (half == "upper")) bad = 1 }
+    if ((w > h) != (shape == "wide") || (($4 + $6) < $1) != (side == "left") || (($5 + $7) < $2) != (half == "upper") ||
+        (w < h ? w : h) < 500) bad = 1 }
     END { exit bad || NR != 1 }'
 }
 # box W H: one page whose ink spans W x H dots (within 8), centred on the paper (within 8).
