@@ -145,9 +145,14 @@ done
 echo "--- printer defaults, as the web interface or modify sets them, for jobs that name none"
 # web_defaults FIELD=VALUE...: the Printing Defaults form, sent as the web interface sends it.
 web_defaults() {
-  local page=http://127.0.0.1:$port/korvi/printing token
-  token=$(curl -s "$page" | sed -n 's/.*name="session" value="\([^"]*\)".*/\1/p' | head -1)
-  curl -s "$page" -d "session=$token$(printf '&%s' "$@")" | grep -q "Changes saved" || fail "the web form: $*"
+  local page=http://127.0.0.1:$port/korvi/printing token answer try
+  for try in 1 2 3; do
+    token=$(curl -s "$page" | sed -n 's/.*name="session" value="\([^"]*\)".*/\1/p' | head -1)
+    answer=$(curl -s "$page" -d "session=$token$(printf '&%s' "$@")")
+    grep -q "Changes saved" <<<"$answer" && return 0
+    echo "  the web form ($*), try $try: $(grep -o 'class="banner">[^<]*' <<<"$answer" || echo "no answer")"
+  done
+  fail "the web form: $*"
 }
 "$app" modify -d korvi -o orientation-requested=4 || fail "modify the default orientation"
 mark tall left lower <<<"$(layout mark.pdf)" || fail "the default orientation was not applied"
