@@ -7,7 +7,9 @@
 #include <poll.h>
 #include <pwd.h>
 #include <grp.h>
+#include <ftw.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -49,7 +51,7 @@ bool stageIdentity(Identity& id, std::string& failure)
     return true;
 }
 
-std::vector<std::string> stageEnvironment(const ChainJob& job)
+std::vector<std::string> stageEnvironment(const ChainJob& job, const std::string& tempDir)
 {
     return {
         "PATH=/usr/bin:/bin",
@@ -59,7 +61,7 @@ std::vector<std::string> stageEnvironment(const ChainJob& job)
         "CUPS_SERVERBIN=" + korviPaths().cupsFilters.substr(0, korviPaths().cupsFilters.rfind('/')),
         "CUPS_DATADIR=/usr/share/cups",
         "CUPS_FONTPATH=/usr/share/cups/fonts",
-        "TMPDIR=/tmp",
+        "TMPDIR=" + tempDir,
         "LANG=C",
         "CHARSET=utf-8",
     };
@@ -131,24 +133,57 @@ double now()
     return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
 }
 
+// A temporary folder for the chain's stages. When they run as lp it is open to all, as /tmp is
+// (the server may not have the right to give it away), with a name no one else knows.
+bool makeTempDir(Chain& chain, const Identity& id)
+{
+    std::string path = std::string(papplGetTempDir()) + "/korvi-job-XXXXXX";
+    if (!mkdtemp(path.data())) {
+        chain.failure = "no temporary folder in " + std::string(papplGetTempDir()) + ": " + strerror(errno);
+        return false;
+    }
+    if (id.drop && chmod(path.c_str(), 01777) != 0) {
+        chain.failure = std::string("cannot open the temporary folder to lp: ") + strerror(errno);
+        rmdir(path.c_str());
+        return false;
+    }
+    chain.tempDir = path;
+    return true;
+}
+
+int removeEntry(const char* path, const struct stat*, int, struct FTW*)
+{
+    remove(path);
+    return 0;
+}
+
+void removeTempDir(Chain& chain)
+{
+    if (!chain.tempDir.empty())
+        nftw(chain.tempDir.c_str(), removeEntry, 16, FTW_DEPTH | FTW_PHYS);
+    chain.tempDir.clear();
+}
+
 }  // namespace
 
 bool startChain(Chain& chain, const std::vector<std::string>& programs, const ChainJob& job, int inputFd)
 {
     Identity id;
-    if (!stageIdentity(id, chain.failure))
+    if (!stageIdentity(id, chain.failure) || !makeTempDir(chain, id))
         return false;
-    std::vector<std::string> env = stageEnvironment(job);
+    std::vector<std::string> env = stageEnvironment(job, chain.tempDir);
     std::vector<char*> envp = pointers(env);
     int errPipe[2], inPipe[2] = {-1, -1};
     if (pipe2(errPipe, O_CLOEXEC) != 0) {
         chain.failure = std::string("no pipe: ") + strerror(errno);
+        removeTempDir(chain);
         return false;
     }
     if (inputFd < 0 && pipe2(inPipe, O_CLOEXEC) != 0) {
         chain.failure = std::string("no pipe: ") + strerror(errno);
         close(errPipe[0]);
         close(errPipe[1]);
+        removeTempDir(chain);
         return false;
     }
     int in = inputFd >= 0 ? inputFd : inPipe[0];
@@ -199,6 +234,7 @@ bool startChain(Chain& chain, const std::vector<std::string>& programs, const Ch
         closeFd(chain.output);
         closeFd(chain.errors);
         closeFd(chain.input);
+        removeTempDir(chain);
     }
     return started;
 }
@@ -313,6 +349,7 @@ bool runChain(Chain& chain, pappl_job_t* job, pappl_device_t* device)
         }
         allWell = false;
     }
+    removeTempDir(chain);
     chain.pids.clear();
     chain.names.clear();
     if (stop == Stop::kNo && sender.pages.started == 0 && convertersWell && !chain.noPageMessage.empty()) {

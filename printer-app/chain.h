@@ -27,6 +27,7 @@ struct Chain {
     // document's end): the job then ends as done, with this message, whatever the filter says.
     std::string noPageMessage;
     std::string failure;      // why startChain failed, for the log
+    std::string tempDir;      // the stages' TMPDIR, the chain's own: removed when it has ended
 };
 
 // Seconds a chain may send the printer nothing before the job is stopped as stalled; 0 for never.
@@ -35,7 +36,8 @@ void setStallTimeout(int seconds);
 // Starts the programs as a chain. The first reads `inputFd`, or a pipe left in chain.input when
 // inputFd is -1. When this process runs as root the stages run as the user "lp", as CUPS runs its
 // filters. Returns false (and starts nothing, saying why in chain.failure) when a pipe, the user
-// or a process cannot be had.
+// or a process cannot be had. The stages get a temporary folder of their own, so that what a
+// converter leaves there when it is stopped goes with the chain.
 bool startChain(Chain& chain, const std::vector<std::string>& programs, const ChainJob& job, int inputFd);
 
 // Streams the chain's output to the device until the chain ends, logging what the stages say.

@@ -40,7 +40,8 @@ port=8631
 uri=ipp://127.0.0.1:$port/ipp/print/korvi
 # start_app [-o ...]: the server with the state and spool of every run before.
 start_app() {
-  "$app" server -o server-port=$port -o spool-directory="$work/spool" -o state-file="$work/state" \
+  mkdir -p "$work/tmp" && chmod 0755 "$work/tmp"  # the server's TMPDIR: what a killed server leaves goes with work
+  TMPDIR=$work/tmp "$app" server -o server-port=$port -o spool-directory="$work/spool" -o state-file="$work/state" \
     -o log-file="$work/app.log" -o log-level=debug "$@" >>"$work/app.out" 2>&1 &
   app_pid=$!
   wait_until 100 bash -c "(echo >/dev/tcp/127.0.0.1/$port) 2>/dev/null" || fail "the app does not listen"

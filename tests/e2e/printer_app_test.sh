@@ -175,6 +175,9 @@ cancel_one() {
   local t0=$(date +%s%N)
   wait_job "$id"
   wait_until 50 sh -c "! pgrep -P $app_pid >/dev/null" || fail "$1: the chain is still running: $(pgrep -a -P "$app_pid")"
+  # What the stopped converters left in their temporary folder went with it.
+  wait_until 50 sh -c "! ls -d '$work/app'/korvi-job-* >/dev/null 2>&1" ||
+    fail "$1: left behind: $(ls -R "$work/app"/korvi-job-*)"
   echo "$1: chain stopped $((($(date +%s%N) - t0) / 1000000)) ms after the cancel; job $(job_state "$id")"
   job_state "$id" | grep -q '^canceled,' || fail "$1: $(job_state "$id")"
   wait "$sender"
