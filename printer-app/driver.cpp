@@ -10,7 +10,9 @@
 #include <cstring>
 
 #include "darkness.h"
+#include "names.h"
 #include "documents.h"
+#include "icons.h"
 #include "printercommands.h"
 #include "options.h"
 #include "queue.h"
@@ -83,6 +85,10 @@ bool korviDriver(pappl_system_t*, const char* driverName, const char*, const cha
     d->rendpage_cb = rasterEndPage;
     d->rendjob_cb = rasterEndJob;
     d->testpage_cb = korviTestPage;
+    for (int i = 0; i < 3; i++) {
+        d->icons[i].data = kKorviIcons[i].data;
+        d->icons[i].datalen = kKorviIcons[i].size;
+    }
     d->format = kKorviFormat;
     d->kind = PAPPL_KIND_DOCUMENT;
     d->ppm = 20;
@@ -133,6 +139,7 @@ void korviPrinterCreated(pappl_printer_t* printer, void*)
     toner.level = -2;
     toner.type = PAPPL_SUPPLY_TYPE_TONER;
     papplPrinterSetSupplies(printer, 1, &toner);
+    nameForClients(printer);
 }
 
 bool jobBegins(pappl_job_t* job, pappl_device_t* device)

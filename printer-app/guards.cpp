@@ -5,9 +5,8 @@
 // 1. papplSystemSetHostName, which the app needs to answer to `server-hostname`, also writes
 //    /etc/hostname, calls sethostname() and asks avahi to rename the host. A print server never
 //    renames the machine it runs on: those three are refused, and the name stays PAPPL's alone.
-// 2. Listing network printers (the web interface's Add Printer page, Find-Devices) calls avahi's
-//    browsers with no client when the system's D-Bus cannot be reached, and avahi then aborts the
-//    whole server. With no client the browser is simply not made; PAPPL reports that and goes on.
+// 2. PAPPL claims a Mopria certification (mopria-certified) the app does not have: the attribute
+//    is not made (dnssd.cpp leaves it out of the TXT records, and says what else it mends there).
 // 3. Starting jobs can start one job twice (queue.h says how): PAPPL's two ways of starting a job,
 //    and its reading of a streamed raster job, pass through the app's queue first; and a job
 //    refused because the queue is full is told so, not that another job is printing.
@@ -16,10 +15,8 @@
 // 5. Setting a printer's defaults (web interface, `modify`, Set-Printer-Attributes) drops the
 //    default orientation: it is kept here.
 #include <avahi-client/client.h>
-#include <avahi-client/lookup.h>
 #include <avahi-common/error.h>
 #include <cups/file.h>
-#include <dlfcn.h>
 #include <pappl/pappl.h>
 #include <unistd.h>
 
@@ -29,18 +26,8 @@
 #include <cstring>
 
 #include "darkness.h"
+#include "interpose.h"
 #include "queue.h"
-
-namespace {
-
-// The library's own definition of a function defined here.
-template <typename F>
-F next(const char* name, F)
-{
-    return reinterpret_cast<F>(dlsym(RTLD_NEXT, name));
-}
-
-}  // namespace
 
 extern "C" {
 
@@ -61,29 +48,22 @@ cups_file_t* cupsFileOpen(const char* filename, const char* mode)
         errno = EPERM;
         return nullptr;
     }
-    static const auto real = next("cupsFileOpen", &cupsFileOpen);
+    static const auto real = nextDefinition("cupsFileOpen", &cupsFileOpen);
     return real(filename, mode);
 }
 
-AvahiServiceBrowser* avahi_service_browser_new(AvahiClient* client, AvahiIfIndex interface, AvahiProtocol protocol,
-                                               const char* type, const char* domain, AvahiLookupFlags flags,
-                                               AvahiServiceBrowserCallback callback, void* data)
+ipp_attribute_t* ippAddString(ipp_t* ipp, ipp_tag_t group, ipp_tag_t valueTag, const char* name,
+                              const char* language, const char* value)
 {
-    static const auto real = next("avahi_service_browser_new", &avahi_service_browser_new);
-    return client ? real(client, interface, protocol, type, domain, flags, callback, data) : nullptr;
-}
-
-AvahiRecordBrowser* avahi_record_browser_new(AvahiClient* client, AvahiIfIndex interface, AvahiProtocol protocol,
-                                             const char* name, uint16_t clazz, uint16_t type, AvahiLookupFlags flags,
-                                             AvahiRecordBrowserCallback callback, void* data)
-{
-    static const auto real = next("avahi_record_browser_new", &avahi_record_browser_new);
-    return client ? real(client, interface, protocol, name, clazz, type, flags, callback, data) : nullptr;
+    static const auto real = nextDefinition("ippAddString", &ippAddString);
+    if (name && strcmp(name, "mopria-certified") == 0)
+        return nullptr;
+    return real(ipp, group, valueTag, name, language, value);
 }
 
 ipp_attribute_t* ippAddInteger(ipp_t* ipp, ipp_tag_t group, ipp_tag_t valueTag, const char* name, int value)
 {
-    static const auto real = next("ippAddInteger", &ippAddInteger);
+    static const auto real = nextDefinition("ippAddInteger", &ippAddInteger);
     if (name && strcmp(name, "print-darkness-supported") == 0)
         value = kDarknessLevels;
     return real(ipp, group, valueTag, name, value);
@@ -92,7 +72,7 @@ ipp_attribute_t* ippAddInteger(ipp_t* ipp, ipp_tag_t group, ipp_tag_t valueTag, 
 bool papplPrinterSetDriverDefaults(pappl_printer_t* printer, pappl_pr_driver_data_t* data, int numVendor,
                                    cups_option_t* vendor)
 {
-    static const auto real = next("papplPrinterSetDriverDefaults", &papplPrinterSetDriverDefaults);
+    static const auto real = nextDefinition("papplPrinterSetDriverDefaults", &papplPrinterSetDriverDefaults);
     if (!real(printer, data, numVendor, vendor))
         return false;
     pappl_pr_driver_data_t now;
@@ -108,7 +88,7 @@ bool papplPrinterSetDriverDefaults(pappl_printer_t* printer, pappl_pr_driver_dat
 
 ipp_t* papplClientRespondIPP(pappl_client_t* client, ipp_status_t status, const char* message, ...)
 {
-    static const auto real = next("papplClientRespondIPP", &papplClientRespondIPP);
+    static const auto real = nextDefinition("papplClientRespondIPP", &papplClientRespondIPP);
     char text[1024] = "";
     if (message) {
         va_list args;
@@ -127,13 +107,13 @@ void _papplPrinterCheckJobs(pappl_printer_t* printer)
 
 void _papplJobCopyDocumentData(pappl_client_t* client, pappl_job_t* job)
 {
-    static const auto real = next("_papplJobCopyDocumentData", &_papplJobCopyDocumentData);
+    static const auto real = nextDefinition("_papplJobCopyDocumentData", &_papplJobCopyDocumentData);
     copyDocumentInTurn(client, job, real);
 }
 
 void _papplJobProcessRaster(pappl_job_t* job, pappl_client_t* client)
 {
-    static const auto real = next("_papplJobProcessRaster", &_papplJobProcessRaster);
+    static const auto real = nextDefinition("_papplJobProcessRaster", &_papplJobProcessRaster);
     streamStarts(job);
     real(job, client);
 }

@@ -24,6 +24,7 @@
 #include <string>
 
 #include "chain.h"
+#include "dnssd.h"
 #include "documents.h"
 #include "driver.h"
 #include "offline.h"
@@ -31,6 +32,7 @@
 #include "queue.h"
 #include "socket.h"
 #include "state.h"
+#include "tls.h"
 
 namespace {
 
@@ -93,7 +95,9 @@ pappl_soptions_t serverOptions(const char* list)
         {"web-security", PAPPL_SOPTIONS_WEB_SECURITY, PAPPL_SOPTIONS_NONE},
         {"no-tls", PAPPL_SOPTIONS_NO_TLS, PAPPL_SOPTIONS_NONE},
     };
-    unsigned options = PAPPL_SOPTIONS_MULTI_QUEUE | PAPPL_SOPTIONS_WEB_INTERFACE | PAPPL_SOPTIONS_WEB_LOG;
+    // The Security page sets the web password that lets an administrator in from other hosts.
+    unsigned options = PAPPL_SOPTIONS_MULTI_QUEUE | PAPPL_SOPTIONS_WEB_INTERFACE | PAPPL_SOPTIONS_WEB_LOG |
+                       PAPPL_SOPTIONS_WEB_SECURITY;
     std::string text = list ? list : "";
     for (size_t start = 0; start <= text.size();) {
         size_t end = text.find(',', start);
@@ -192,6 +196,9 @@ pappl_system_t* makeSystem(int count, cups_option_t* options, void*)
     if (gServerMode && !serverSettings(count, options, port))
         return nullptr;
     const char* listen = option("listen-hostname", count, options, "localhost");
+    std::string state = gServerMode ? option("state-file", count, options, defaultStateFile().c_str()) : "";
+    if (gServerMode && getuid() == 0)
+        keepCredentialsIn(state.substr(0, state.rfind('/') + 1) + "ssl");
     setSpoolDirectory(option("spool-directory", count, options, defaultSpool()));
     pappl_system_t* system = papplSystemCreate(
         serverOptions(option("server-options", count, options, nullptr)), "Korvi Printer Application", port,
@@ -206,14 +213,16 @@ pappl_system_t* makeSystem(int count, cups_option_t* options, void*)
         papplSystemSetHostName(system, name);
     // Loopback unless told otherwise: a print server is shared on purpose, not by default. A
     // private server (one a subcommand started) answers on the control socket alone.
-    if (gServerMode && !cupsGetOption("private-server", count, options))
+    bool listens = gServerMode && !cupsGetOption("private-server", count, options);
+    if (listens)
         papplSystemAddListeners(system, strcmp(listen, "*") == 0 ? nullptr : listen);
+    advertiseWhere(listen, listens);
     papplSystemSetFooterHTML(system, kFooter);
     papplSystemSetPrinterDrivers(system, int(sizeof gDrivers / sizeof gDrivers[0]), gDrivers, nullptr,
                                  korviPrinterCreated, korviDriver, nullptr);
     addDocumentFilters(system);
     if (gServerMode) {
-        loadState(system, option("state-file", count, options, defaultStateFile().c_str()));
+        loadState(system, state.c_str());
         papplSystemIteratePrinters(system, [](pappl_printer_t* printer, void*) { limitQueue(printer); }, nullptr);
         watchPrinters(system);
         watchQueues(system);
