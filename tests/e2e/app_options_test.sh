@@ -143,19 +143,6 @@ for handling in separate-documents-collated-copies separate-documents-uncollated
 done
 
 echo "--- printer defaults, as the web interface or modify sets them, for jobs that name none"
-# web_form PAGE ANSWER FIELD=VALUE...: a form of the web interface's PAGE, sent as a browser sends
-# it, must answer ANSWER. PAPPL ties its form token to the name it finds for the client's
-# address, which can change from one request to the next: the form is sent up to three times.
-web_form() {
-  local page=http://127.0.0.1:$port$1 want=$2 token answer try; shift 2
-  for try in 1 2 3; do
-    token=$(curl -s "$page" | sed -n 's/.*name="session" value="\([^"]*\)".*/\1/p' | head -1)
-    answer=$(curl -s "$page" -d "session=$token$(printf '&%s' "$@")")
-    grep -q "$want" <<<"$answer" && return 0
-    echo "  the form of $1 ($*), try $try: $(grep -o 'class="banner">[^<]*' <<<"$answer" || echo "no answer")"
-  done
-  fail "the form of $1: $*"
-}
 web_defaults() { web_form /korvi/printing "Changes saved" "$@"; }
 "$app" modify -d korvi -o orientation-requested=4 || fail "modify the default orientation"
 mark tall left lower <<<"$(layout mark.pdf)" || fail "the default orientation was not applied"

@@ -3,7 +3,7 @@
 # runs itself again inside new namespaces: host name (a private /etc/hostname too), mounts (a
 # private /run, /tmp a mount of its own), a network of loopback alone, and processes, so that
 # everything it starts ends with it and nothing it does reaches this machine. Sets work, uri and
-# port; defines fail, start_app, stop_app, sent and next_job_prints; documents long.pdf (100
+# port; defines fail, start_app, stop_app, web_form, sent and next_job_prints; documents long.pdf (100
 # pages) in work. Callers set app, decode and pdf after sourcing.
 set -euo pipefail
 if [ "$(id -u)" != 0 ]; then echo "SKIP: $(basename "$0") runs the server as root"; exit 77; fi
@@ -54,6 +54,19 @@ stop_app() {
   wait_until $(($2 * 10)) sh -c "! kill -0 $app_pid 2>/dev/null" || fail "the server outlived SIG$1 by $2 s"
   wait "$app_pid" 2>/dev/null || true
   app_pid=
+}
+# web_form PAGE ANSWER FIELD=VALUE...: a form of the web interface's PAGE, sent as a browser sends
+# it, must answer ANSWER. PAPPL ties its form token to the name it finds for the client's
+# address, which can change from one request to the next: the form is sent up to three times.
+web_form() {
+  local page=http://127.0.0.1:$port$1 want=$2 token answer try; shift 2
+  for try in 1 2 3; do
+    token=$(curl -s "$page" | sed -n 's/.*name="session" value="\([^"]*\)".*/\1/p' | head -1)
+    answer=$(curl -s "$page" -d "session=$token$(printf '&%s' "$@")")
+    grep -q "$want" <<<"$answer" && return 0
+    echo "  the form of $1 ($*), try $try: $(grep -o 'class="banner">[^<]*' <<<"$answer" || echo "no answer")"
+  done
+  fail "the form of $1: $*"
 }
 sent() { awk '/^job / && $3 != "0" { n++ } END { print n + 0 }' "$work/vp.out"; }
 # next_job_prints: the server is up, and a job sent now reaches the printer whole.
