@@ -111,7 +111,7 @@ bool printDocument(pappl_job_t* job, pappl_device_t* device, void*)
         papplJobSetMessage(job, "The conversion could not be started.");
         return false;
     }
-    return runChain(chain, job, device);
+    return jobEnds(job, device, runChain(chain, job, device));
 }
 
 // PAPPL asks this for a document sent as application/octet-stream that it could not type: a

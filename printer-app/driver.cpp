@@ -53,8 +53,7 @@ bool printNative(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* device)
     for (; ok && n > 0; n = read(fd, buffer, sizeof buffer))
         ok = papplDeviceWrite(device, buffer, size_t(n)) >= 0;
     close(fd);
-    papplDeviceFlush(device);
-    return ok && n == 0;
+    return jobEnds(job, device, ok && n == 0);
 }
 
 void fillMedia(pappl_media_col_t& col, const char* sizeName)
@@ -149,4 +148,10 @@ bool jobBegins(pappl_job_t* job, pappl_device_t* device)
         return false;
     printerReached(job);
     return true;
+}
+
+bool jobEnds(pappl_job_t* job, pappl_device_t* device, bool printed)
+{
+    endConnection(job, device);
+    return printed;
 }

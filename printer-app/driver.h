@@ -18,3 +18,6 @@ void korviPrinterCreated(pappl_printer_t* printer, void* cbData);
 // connection of its own, the printer online, the state saved. False when the job was cancelled
 // while its connection was made.
 bool jobBegins(pappl_job_t* job, pappl_device_t* device);
+
+// Every job's last step once it began: its printer connection is closed. Returns `printed`.
+bool jobEnds(pappl_job_t* job, pappl_device_t* device, bool printed);

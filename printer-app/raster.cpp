@@ -212,7 +212,7 @@ bool rasterEndPage(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsig
 
 // Ends the filter's input; the filter finishes (a page cut short by a cancel is closed as it
 // stands), the sender streams the rest to the printer and the chain is reaped.
-bool rasterEndJob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*)
+bool rasterEndJob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* device)
 {
     RasterJob* r = rasterJob(job);
     if (!r)
@@ -228,5 +228,5 @@ bool rasterEndJob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*)
     bool sent = r->sent;
     papplJobSetData(job, nullptr);
     delete r;
-    return sent;
+    return jobEnds(job, device, sent);
 }

@@ -113,6 +113,13 @@ ssize_t readSocket(pappl_device_t* device, void* buffer, size_t bytes)
     return read(s->fd, buffer, bytes);
 }
 
+// The socket:// connection a job prints on; null for other devices.
+Socket* jobSocket(pappl_job_t* job, pappl_device_t* device)
+{
+    const char* uri = papplPrinterGetDeviceURI(papplJobGetPrinter(job));
+    return uri && strncmp(uri, "socket://", 9) == 0 ? socketOf(device) : nullptr;
+}
+
 pappl_preason_t socketStatus(pappl_device_t*)
 {
     return PAPPL_PREASON_NONE;
@@ -131,11 +138,11 @@ void addSocketDevice()
 
 bool freshConnection(pappl_job_t* job, pappl_device_t* device)
 {
-    const char* uri = papplPrinterGetDeviceURI(papplJobGetPrinter(job));
-    Socket* s = uri && strncmp(uri, "socket://", 9) == 0 ? socketOf(device) : nullptr;
+    Socket* s = jobSocket(job, device);
     if (!s || !s->used)
         return true;
-    close(s->fd);
+    if (s->fd >= 0)
+        close(s->fd);
     s->fd = -1;
     s->used = false;
     while ((s->fd = connectTo(device, s->uri)) < 0) {
@@ -148,4 +155,14 @@ bool freshConnection(pappl_job_t* job, pappl_device_t* device)
     }
     printerReached(job);
     return true;
+}
+
+void endConnection(pappl_job_t* job, pappl_device_t* device)
+{
+    Socket* s = jobSocket(job, device);
+    if (!s || s->fd < 0)
+        return;
+    papplDeviceFlush(device);
+    close(s->fd);
+    s->fd = -1;
 }
