@@ -27,6 +27,7 @@
 #include "dnssd.h"
 #include "documents.h"
 #include "driver.h"
+#include "names.h"
 #include "offline.h"
 #include "paths.h"
 #include "queue.h"
@@ -223,7 +224,14 @@ pappl_system_t* makeSystem(int count, cups_option_t* options, void*)
     addDocumentFilters(system);
     if (gServerMode) {
         loadState(system, state.c_str());
-        papplSystemIteratePrinters(system, [](pappl_printer_t* printer, void*) { limitQueue(printer); }, nullptr);
+        // A printer of an earlier version's state kept its queue name as its name for clients.
+        papplSystemIteratePrinters(
+            system,
+            [](pappl_printer_t* printer, void*) {
+                limitQueue(printer);
+                nameForClients(printer);
+            },
+            nullptr);
         watchPrinters(system);
         watchQueues(system);
     }
