@@ -42,6 +42,14 @@ seen() {
   done
 }
 
+# shot NAME URL: with KORVI_SCREENSHOTS=DIR, the page as a browser on the other host shows it,
+# saved as DIR/NAME.png (headless Chromium; nothing without it).
+shot() {
+  [ -n "${KORVI_SCREENSHOTS:-}" ] && command -v chromium-headless-shell >/dev/null || return 0
+  remote chromium-headless-shell --no-sandbox --disable-gpu --ignore-certificate-errors --window-size=1000,700 \
+    --screenshot="$KORVI_SCREENSHOTS/$1.png" "$2" >/dev/null 2>&1 || echo "no screenshot $1"
+}
+
 echo "--- discovery"
 start_avahi
 start_printer "$decode" "$work/vp" || fail "the virtual printer did not start"
@@ -93,7 +101,6 @@ n=$(($(vp_jobs) + 1))
 remote env CUPS_SERVER="$rhost" lp -d Front_Desk "$work/doc.pdf" >/dev/null || fail "lp to the temporary queue"
 expect_vp $n "Pages: 3" "print density  4"
 row "a CUPS temporary queue prints, at the printer's darkness" yes yes
-stop_pid "$cupsd_pid"
 "$app" modify -d korvi -o print-darkness=0 || fail "reset the default darkness"
 
 echo "--- sharing, from the other host"
@@ -172,6 +179,8 @@ still_there() {
 echo "nothing configured:"
 row "web: the printers' pages" "200 200" "$(web GET /) $(web GET /korvi/)"
 web_rows "no login" 403 403
+shot remote-admin-refused "http://$server:$port/config"
+shot remote-printer-page "http://$server:$port/korvi/"
 admin_rows "no login" refused
 job_rows "no login" refused
 "$app" add -d temp -m korvi_laser -v "socket://127.0.0.1:9" >/dev/null || fail "add temp"
@@ -183,6 +192,7 @@ echo "a web password, set on this host:"
 web_form /security "Password changed" new_password=Korvi-Test-1 new_password2=Korvi-Test-1
 row "web over http: GET /config" "301" "$(web GET /config)"
 scheme=https web_rows "https, no login" "200 login" "200 login"
+shot remote-login "http://$server:$port/korvi/printing"
 jar=$work/remote/cookies
 touch "$jar"
 row "web: log in with the password" "200" "$(scheme=https form="password=Korvi-Test-1" web POST /config)"
@@ -223,4 +233,10 @@ admin_rows "no login" refused
 job_rows "auth-service" refused
 a=$(job alice)
 row "korviadmin cancels alice's job" ok "$(scheme=ipps cred=korviadmin:Korvi-Test-1 ipp print/korvi -d cancel="$a")"
+# alice's held jobs still wait: the printer's connection must end with the job all the same.
+n=$(($(vp_jobs) + 1))
+remote env CUPS_SERVER="$rhost" lp -d Front_Desk "$work/doc.pdf" >/dev/null || fail "lp to the temporary queue"
+expect_vp $n "Pages: 3"
+row "auth-service: the CUPS temporary queue still prints" yes yes
+stop_pid "$cupsd_pid"
 still_there
