@@ -14,6 +14,8 @@
 //    the driver has: clients are told the printer's five.
 // 5. Setting a printer's defaults (web interface, `modify`, Set-Printer-Attributes) drops the
 //    default orientation: it is kept here.
+// 6. Whenever avahi-daemon connects (also as the server starts) PAPPL sets the host name back to
+//    avahi's, and the name given with server-hostname is lost: a name that was set is kept.
 #include <avahi-client/client.h>
 #include <avahi-common/error.h>
 #include <cups/file.h>
@@ -24,6 +26,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "darkness.h"
 #include "interpose.h"
@@ -98,6 +101,17 @@ ipp_t* papplClientRespondIPP(pappl_client_t* client, ipp_status_t status, const 
     }
     const char* full = status == IPP_STATUS_ERROR_BUSY ? queueFullReason(client) : nullptr;
     return message ? real(client, status, "%s", full ? full : text) : real(client, status, nullptr);
+}
+
+void _papplSystemSetHostNameNoLock(pappl_system_t* system, const char* value)
+{
+    static const auto real = nextDefinition("_papplSystemSetHostNameNoLock", &_papplSystemSetHostNameNoLock);
+    static std::string set;  // under PAPPL's system lock, as every call is
+    if (value)
+        set = value;
+    else if (!set.empty())
+        value = set.c_str();
+    real(system, value);
 }
 
 void _papplPrinterCheckJobs(pappl_printer_t* printer)

@@ -80,12 +80,28 @@ remote ipptool -tv "ipp://$server:$port/ipp/print/korvi" get-printer-attributes.
   fail "Get-Printer-Attributes from the other host"
 row "TXT keys agree with the IPP attributes" yes "$(python3 "$here/txtcheck.py" "$work/txt" "$work/attrs")"
 
+# From here on the server names itself korvi-print.local (server-hostname), an address this host
+# publishes in mDNS as a host with another name would.
+name=korvi-print.local
+echo "10.77.0.1 $name" >>"$work/remote/hosts"
+publish_pid=
+publish() {  # (again, as avahi-publish ends with the avahi-daemon it spoke to)
+  stop_pid "$publish_pid"
+  avahi-publish -a -R "$name" "$server" >/dev/null 2>&1 &
+  publish_pid=$!
+}
+# target: the host the other host's _ipp._tcp services of this server point to.
+target() { remote avahi-browse -rptk _ipp._tcp | awk -F';' '$1 == "=" && $3 == "IPv4" { print $7 }' | sort -u | paste -sd'|'; }
+stop_app TERM 10
+publish
+start_app -o listen-hostname='*' -o server-hostname=$name
+row "the server restarted: the same names" yes "$(seen 'Front Desk|Korvi Laser Printer 2' 10 && echo yes)"
+row "server-hostname: the host the services point to" "$name" "$(target)"
 stop_avahi
 start_avahi
+publish
 row "avahi-daemon restarted: both back within 30 s" yes "$(seen 'Front Desk|Korvi Laser Printer 2' 30 && echo yes)"
-stop_app TERM 10
-start_app -o listen-hostname='*'
-row "the server restarted: the same names" yes "$(seen 'Front Desk|Korvi Laser Printer 2' 10 && echo yes)"
+row "avahi-daemon restarted: the host the services point to" "$name" "$(target)"
 
 echo "--- end to end, from the other host"
 row "driverless lists the printer" yes \
@@ -221,7 +237,7 @@ for f in passwd shadow group pam.d; do mount --bind "$work/etc/$f" "/etc/$f"; do
 # PAPPL stops only once no job waits (or after a minute): the held jobs go first.
 for p in korvi spare; do ipptool -d op=Cancel-Jobs "ipp://127.0.0.1:$port/ipp/print/$p" "$here/app-admin.test"; done
 stop_app TERM 10
-start_app -o listen-hostname='*' -o auth-service=korvi-test -o admin-group=korviadm
+start_app -o listen-hostname='*' -o server-hostname=$name -o auth-service=korvi-test -o admin-group=korviadm
 scheme=https
 row "web: GET /config, no login" 401 "$(web GET /config)"
 row "web: GET /config as korviuser (not in the group)" 403 "$(web GET /config -u korviuser:Korvi-Test-1)"
@@ -240,3 +256,4 @@ expect_vp $n "Pages: 3"
 row "auth-service: the CUPS temporary queue still prints" yes yes
 stop_pid "$cupsd_pid"
 still_there
+stop_pid "$publish_pid"
