@@ -11,7 +11,7 @@
 //   administrator's: from this machine as before; from another host only over TLS, with a login
 //   of the auth-service's admin-group or the web password set on the Security page, and never
 //   when neither is configured.
-// The definitions here take the place of PAPPL's (see guards.cpp for how).
+// The definitions here take the place of PAPPL's (interpose.h says how).
 #include <pappl/pappl.h>
 
 #include <sys/socket.h>
@@ -31,7 +31,7 @@ bool isLocal(pappl_client_t* client)
 bool adminLoginConfigured(pappl_system_t* system)
 {
     char hash[100] = "";
-    return papplSystemGetAuthService(system) || *papplSystemGetPassword(system, hash, sizeof hash);
+    return papplSystemGetAuthService(system) || (papplSystemGetPassword(system, hash, sizeof hash) && *hash);
 }
 
 // The page another host sees when the server has no way to know an administrator.

@@ -109,8 +109,9 @@ AvahiStringList* withoutClaims(AvahiStringList* txt)
 
 void clientChanged(AvahiClient* client, AvahiClientState state, void* data);
 
-// Called in avahi's thread, with its lock held, as PAPPL's own calls are.
-void reconnect(AvahiClient* failed, void* data)
+// Called in avahi's thread, with its lock held, as PAPPL's own calls are. The failed client is
+// kept: PAPPL still holds it, and frees its entry groups as it registers again.
+void reconnect(void* data)
 {
     static const auto realNew = nextDefinition("avahi_client_new", &avahi_client_new);
     papplLog(static_cast<pappl_system_t*>(data), PAPPL_LOGLEVEL_WARN,
@@ -121,13 +122,12 @@ void reconnect(AvahiClient* failed, void* data)
     else
         papplLog(static_cast<pappl_system_t*>(data), PAPPL_LOGLEVEL_ERROR, "Unable to reach avahi-daemon again: %s",
                  avahi_strerror(error));
-    (void)failed;  // kept: PAPPL's entry groups of it are freed by PAPPL
 }
 
 void clientChanged(AvahiClient* client, AvahiClientState state, void* data)
 {
     if (state == AVAHI_CLIENT_FAILURE && avahi_client_errno(client) == AVAHI_ERR_DISCONNECTED) {
-        reconnect(client, data);
+        reconnect(data);
         return;
     }
     if (gClient.callback)

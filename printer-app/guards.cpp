@@ -1,4 +1,4 @@
-// Walls around two faults of PAPPL 1.3.1 that no public call avoids. The definitions here take the
+// Walls around faults of PAPPL 1.3.1 that no public call avoids. The definitions here take the
 // place of the library functions of the same names for libpappl's calls (the program's own
 // symbols come first when the dynamic linker binds them); everything else passes through.
 //

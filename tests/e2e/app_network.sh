@@ -16,7 +16,7 @@ ip netns exec korvi-remote unshare --uts --mount --propagation private sh -c 'to
   "$work/remote.ready" &
 remote_pid=$!
 wait_until 50 test -e "$work/remote.ready" || fail "the remote host did not start"
-remote() { nsenter -t "$remote_pid" -n -m -u -- "$@"; }
+remote() { nsenter -t "$remote_pid" -n -m -u -r -w -- "$@"; }  # -r -w: its root (a chroot's, too)
 mkdir -p "$work/remote"
 echo "127.0.0.1 localhost
 10.77.0.1 korvi-test-host.local korvi-test-host" >"$work/remote/hosts"  # what nss-mdns would answer
