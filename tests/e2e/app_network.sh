@@ -17,10 +17,13 @@ ip netns exec korvi-remote unshare --uts --mount --propagation private sh -c 'to
 remote_pid=$!
 wait_until 50 test -e "$work/remote.ready" || fail "the remote host did not start"
 remote() { nsenter -t "$remote_pid" -n -m -u -r -w -- "$@"; }  # -r -w: its root (a chroot's, too)
+# Its own /etc (a copy; a fresh minimal system may have no /etc/hosts to mount over), whose hosts
+# file answers for the server's name as nss-mdns would.
 mkdir -p "$work/remote"
+cp -a /etc "$work/remote/etc"
 echo "127.0.0.1 localhost
-10.77.0.1 korvi-test-host.local korvi-test-host" >"$work/remote/hosts"  # what nss-mdns would answer
-remote sh -c "hostname korvi-remote && mount -t tmpfs tmpfs /run && mount --bind '$work/remote/hosts' /etc/hosts"
+10.77.0.1 korvi-test-host.local korvi-test-host" >"$work/remote/etc/hosts"
+remote sh -c "hostname korvi-remote && mount -t tmpfs tmpfs /run && mount --bind '$work/remote/etc' /etc"
 
 cat >"$work/avahi.conf" <<'EOF'
 [server]

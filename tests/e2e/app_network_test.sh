@@ -84,7 +84,7 @@ row "TXT keys agree with the IPP attributes" yes "$(python3 "$here/txtcheck.py" 
 # From here on the server names itself korvi-print.local (server-hostname), an address this host
 # publishes in mDNS as a host with another name would.
 name=korvi-print.local
-echo "10.77.0.1 $name" >>"$work/remote/hosts"
+echo "10.77.0.1 $name" >>"$work/remote/etc/hosts"
 publish_pid=
 publish() {  # (again, as avahi-publish ends with the avahi-daemon it spoke to)
   stop_pid "$publish_pid"
