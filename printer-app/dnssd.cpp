@@ -18,7 +18,6 @@
 #include <avahi-common/error.h>
 #include <ifaddrs.h>
 #include <net/if.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <pappl/pappl.h>
 
@@ -47,14 +46,6 @@ AvahiClient* liveClient(AvahiClient* client)
     return client && client == gClient.pappl && live ? live : client;
 }
 
-bool isLoopback(const sockaddr* address)
-{
-    if (address->sa_family == AF_INET)
-        return ntohl(reinterpret_cast<const sockaddr_in*>(address)->sin_addr.s_addr) >> 24 == 127;
-    return address->sa_family == AF_INET6 &&
-           IN6_IS_ADDR_LOOPBACK(&reinterpret_cast<const sockaddr_in6*>(address)->sin6_addr);
-}
-
 bool sameAddress(const sockaddr* a, const sockaddr* b)
 {
     if (a->sa_family != b->sa_family)
@@ -66,25 +57,20 @@ bool sameAddress(const sockaddr* a, const sockaddr* b)
                                               &reinterpret_cast<const sockaddr_in6*>(b)->sin6_addr, 16) == 0;
 }
 
-// The interface that holds the address a host name gives, loopback's for loopback, or any.
-AvahiIfIndex interfaceOf(const char* host)
+// The interface that holds the addresses the server listens on: loopback's for loopback, or any.
+AvahiIfIndex interfaceOf(http_addrlist_t* addresses)
 {
-    addrinfo hints{};
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (getaddrinfo(host, nullptr, &hints, &found) != 0 || !found)
-        return AVAHI_IF_UNSPEC;
+    if (httpAddrLocalhost(&addresses->addr))
+        return AvahiIfIndex(if_nametoindex("lo"));
     AvahiIfIndex index = AVAHI_IF_UNSPEC;
-    if (isLoopback(found->ai_addr)) {
-        index = AvahiIfIndex(if_nametoindex("lo"));
-    } else if (ifaddrs* interfaces = nullptr; getifaddrs(&interfaces) == 0) {
+    if (ifaddrs* interfaces = nullptr; getifaddrs(&interfaces) == 0) {
         for (ifaddrs* i = interfaces; i && index == AVAHI_IF_UNSPEC; i = i->ifa_next)
-            if (i->ifa_addr && sameAddress(i->ifa_addr, found->ai_addr))
-                index = AvahiIfIndex(if_nametoindex(i->ifa_name));
+            for (http_addrlist_t* a = addresses; i->ifa_addr && a && index == AVAHI_IF_UNSPEC; a = a->next)
+                if (sameAddress(i->ifa_addr, &a->addr.addr))
+                    index = AvahiIfIndex(if_nametoindex(i->ifa_name));
         freeifaddrs(interfaces);
     }
-    freeaddrinfo(found);
-    return index ? index : AVAHI_IF_UNSPEC;
+    return index;
 }
 
 AvahiIfIndex where(AvahiIfIndex asked)
@@ -139,7 +125,18 @@ void clientChanged(AvahiClient* client, AvahiClientState state, void* data)
 void advertiseWhere(const char* listenHostname, bool listens)
 {
     gAdvertise = listens;
-    gInterface = !listens || strcmp(listenHostname, "*") == 0 ? AVAHI_IF_UNSPEC : interfaceOf(listenHostname);
+    gInterface = AVAHI_IF_UNSPEC;
+    if (!listens || strcmp(listenHostname, "*") == 0)
+        return;
+    // The addresses PAPPL listens on, found as it finds them ("localhost" is loopback even where
+    // no hosts file says so); none: it listens nowhere, and nothing is advertised.
+    http_addrlist_t* addresses = httpAddrGetList(listenHostname, AF_UNSPEC, "0");
+    if (!addresses) {
+        gAdvertise = false;
+        return;
+    }
+    gInterface = interfaceOf(addresses);
+    httpAddrFreeList(addresses);
 }
 
 extern "C" {
