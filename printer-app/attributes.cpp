@@ -17,9 +17,13 @@ extern "C" void _papplPrinterCopyAttributesNoLock(pappl_printer_t* printer, papp
     real(printer, client, ra, format);
     ipp_t* response = papplClientGetResponse(client);
     char name[256] = "";
+    // Made anew, not set: the copied attribute shares the printer's strings, and a string set in
+    // it would be kept by reference, not copied.
     ipp_attribute_t* info = ippFindAttribute(response, "printer-info", IPP_TAG_TEXT);
-    if (info && papplPrinterGetDNSSDName(printer, name, sizeof name) && *name)
-        ippSetString(response, &info, 0, name);
+    if (info && papplPrinterGetDNSSDName(printer, name, sizeof name) && *name) {
+        ippDeleteAttribute(response, info);
+        ippAddString(response, IPP_TAG_PRINTER, IPP_TAG_TEXT, "printer-info", nullptr, name);
+    }
     if (ipp_attribute_t* id = ippFindAttribute(response, "printer-id", IPP_TAG_INTEGER))
         ippSetInteger(response, &id, 0, papplPrinterGetID(printer));
 }
