@@ -12,9 +12,9 @@
 #include "offline.h"
 
 // PAPPL's own registrations of its other devices (exported by libpappl 1.3.1); they leave a
-// scheme that is already registered as it is.
+// scheme that is already registered as it is. Not its file scheme, which writes any file it is
+// given (filedevice.h).
 extern "C" {
-void _papplDeviceAddFileScheme(void) __attribute__((weak));
 void _papplDeviceAddNetworkSchemes(void) __attribute__((weak));
 void _papplDeviceAddUSBScheme(void) __attribute__((weak));
 }
@@ -131,7 +131,7 @@ void addSocketDevice()
 {
     papplDeviceAddScheme2("socket", PAPPL_DEVTYPE_SOCKET, nullptr, openSocket, closeSocket, readSocket, writeSocket,
                           socketStatus, nullptr, nullptr);
-    for (void (*add)(void) : {_papplDeviceAddFileScheme, _papplDeviceAddNetworkSchemes, _papplDeviceAddUSBScheme})
+    for (void (*add)(void) : {_papplDeviceAddNetworkSchemes, _papplDeviceAddUSBScheme})
         if (add)
             add();
 }

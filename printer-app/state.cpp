@@ -1,10 +1,13 @@
 // The state file. It holds a printer's jobs as lines "Job id="3" name="..." ...
 // filename="/spool/p00001j000000003-doc.pdf" state="5" ...", within "<Printer id="1" ...>" ...
-// "</Printer>"; interrupted jobs are ended there before PAPPL reads it.
+// "</Printer>"; interrupted jobs are ended there before PAPPL reads it, and job lines that name a
+// file outside the spool (which PAPPL would print, then delete) are dropped.
 #include "state.h"
 
 #include <cups/cups.h>
+#include <fcntl.h>
 #include <glob.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -19,6 +22,7 @@
 #include <vector>
 
 #include "darkness.h"
+#include "paths.h"
 
 namespace {
 
@@ -46,20 +50,59 @@ std::string lineOption(const std::string& line, const char* name)
     return text;
 }
 
-// The job's document and its saved attributes (named after the job, beside the document).
+// The name of `path` when it lies directly in the spool directory; "" otherwise (another folder,
+// "..", a name PAPPL never writes).
+std::string spoolEntry(const std::string& path)
+{
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos || slash + 1 == path.size())
+        return {};
+    std::string name = path.substr(slash + 1);
+    if (name == "." || name == "..")
+        return {};
+    char* folder = realpath(path.substr(0, slash).c_str(), nullptr);
+    char* spool = realpath(spoolDirectory().c_str(), nullptr);
+    bool inside = folder && spool && strcmp(folder, spool) == 0;
+    free(folder);
+    free(spool);
+    return inside ? name : std::string();
+}
+
+// Removes the spool's regular file `name`; never a link, a folder or anything outside the spool.
+void unlinkSpoolFile(int spool, const std::string& name)
+{
+    struct stat entry {};
+    if (fstatat(spool, name.c_str(), &entry, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(entry.st_mode))
+        unlinkat(spool, name.c_str(), 0);
+}
+
+// The job's document and its saved attributes (named after the job, in the spool).
 void removeSpoolFiles(int printerId, int jobId, const std::string& document)
 {
-    if (document.empty())
+    int spool = open(spoolDirectory().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (spool < 0)
         return;
-    unlink(document.c_str());
+    if (std::string name = spoolEntry(document); !name.empty())
+        unlinkSpoolFile(spool, name);
     char pattern[64];
     snprintf(pattern, sizeof pattern, "/p%05dj%09d-*.ipp", printerId, jobId);
-    std::string attributes = document.substr(0, document.rfind('/')) + pattern;
     glob_t found{};
-    if (glob(attributes.c_str(), GLOB_NOSORT, nullptr, &found) == 0)
+    if (glob((spoolDirectory() + pattern).c_str(), GLOB_NOSORT, nullptr, &found) == 0)
         for (size_t i = 0; i < found.gl_pathc; ++i)
-            unlink(found.gl_pathv[i]);
+            if (std::string name = spoolEntry(found.gl_pathv[i]); !name.empty())
+                unlinkSpoolFile(spool, name);
     globfree(&found);
+    close(spool);
+}
+
+// A job line whose document is not a file of the spool: PAPPL would print that file and later
+// delete it. Such a line is not the server's own; it is dropped.
+bool foreignJobLine(const std::string& line)
+{
+    if (line.rfind("Job ", 0) != 0)
+        return false;
+    std::string document = lineOption(line, "filename");
+    return !document.empty() && spoolEntry(document).empty();
 }
 
 // A processing (5) or stopped (6) job's line, made aborted (8) and completed now.
@@ -77,25 +120,32 @@ bool endJobLine(std::string& line)
 }
 
 
-// Marks the state file's processing jobs aborted and removes their spool files; returns them.
-std::vector<InterruptedJob> endInterruptedJobs(const std::string& stateFile)
+// Marks the state file's processing jobs aborted and removes their spool files, and drops job
+// lines that name a file outside the spool; returns the jobs ended, and counts the lines dropped.
+std::vector<InterruptedJob> endInterruptedJobs(const std::string& stateFile, int& dropped)
 {
     std::vector<InterruptedJob> ended;
+    dropped = 0;
     std::ifstream in(stateFile);
     if (!in)
         return ended;
     std::ostringstream out;
     int printerId = 0;
-    for (std::string line; std::getline(in, line); out << line << '\n') {
+    for (std::string line; std::getline(in, line);) {
         if (line.rfind("<Printer ", 0) == 0)
             printerId = atoi(lineOption(line, "id").c_str());
-        if (line.rfind("Job ", 0) != 0 || !endJobLine(line))
+        if (foreignJobLine(line)) {
+            ++dropped;
             continue;
-        int jobId = atoi(lineOption(line, "id").c_str());
-        removeSpoolFiles(printerId, jobId, lineOption(line, "filename"));
-        ended.push_back({printerId, jobId});
+        }
+        if (line.rfind("Job ", 0) == 0 && endJobLine(line)) {
+            int jobId = atoi(lineOption(line, "id").c_str());
+            removeSpoolFiles(printerId, jobId, lineOption(line, "filename"));
+            ended.push_back({printerId, jobId});
+        }
+        out << line << '\n';
     }
-    if (ended.empty())
+    if (ended.empty() && dropped == 0)
         return ended;
     // Written beside it and renamed over it, so that a crash here leaves one whole file.
     std::string temporary = stateFile + ".new";
@@ -105,6 +155,7 @@ std::vector<InterruptedJob> endInterruptedJobs(const std::string& stateFile)
         if (!file.flush())
             return {};
     }
+    chmod(temporary.c_str(), 0600);
     if (rename(temporary.c_str(), stateFile.c_str()) != 0)
         return {};
     return ended;
@@ -130,7 +181,7 @@ bool saveState(pappl_system_t* system, void*)
     papplSystemIteratePrinters(system, [](pappl_printer_t* printer, void*) { syncDarkness(printer); }, nullptr);
     std::lock_guard<std::mutex> lock(gSaving);
     std::string temporary = gStateFile + ".new";
-    if (!papplSystemSaveState(system, temporary.c_str()) || rename(temporary.c_str(), gStateFile.c_str()) != 0) {
+    if (!papplSystemSaveState(system, temporary.c_str()) || chmod(temporary.c_str(), 0600) != 0 || rename(temporary.c_str(), gStateFile.c_str()) != 0) {
         papplLog(system, PAPPL_LOGLEVEL_ERROR, "Cannot save the state to %s: %s", gStateFile.c_str(), strerror(errno));
         unlink(temporary.c_str());
         return false;
@@ -143,7 +194,12 @@ bool saveState(pappl_system_t* system, void*)
 void loadState(pappl_system_t* system, const char* stateFile)
 {
     gStateFile = stateFile;
-    std::vector<InterruptedJob> interrupted = endInterruptedJobs(gStateFile);
+    int dropped = 0;
+    std::vector<InterruptedJob> interrupted = endInterruptedJobs(gStateFile, dropped);
+    if (dropped)
+        papplLog(system, PAPPL_LOGLEVEL_ERROR, "Dropped %d job lines of %s that name a file outside the spool %s.",
+                 dropped, gStateFile.c_str(), spoolDirectory().c_str());
+    chmod(gStateFile.c_str(), 0600);  // it holds the web password's hash (earlier versions left it 0644)
     papplSystemLoadState(system, gStateFile.c_str());
     papplSystemIteratePrinters(system, [](pappl_printer_t* printer, void*) { syncDarkness(printer, true); }, nullptr);
     reportInterruptedJobs(system, interrupted);

@@ -1,0 +1,196 @@
+// The door every request comes through, before PAPPL acts on it or stores anything:
+// - the Host header must name this server (its host names, localhost, a literal address): PAPPL
+//   1.3.1 takes any name that starts with a digit or ends in ".local", which lets a web page whose
+//   name an attacker rebinds to this server's address read its pages and their form tokens;
+// - a browser's form must come from this server's own pages (Origin, or else Referer);
+// - no name or text value (IPP attributes, web forms) may hold a control character: PAPPL writes
+//   them into its state file unescaped, one line per printer or job, and a newline there would add
+//   lines of the sender's choosing (a printer with a file device, a job naming any file);
+// - on the control socket a job's owner is the peer's own user, whatever requesting-user-name says.
+// The definitions here take the place of PAPPL's (interpose.h says how).
+#include <pappl/pappl.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <list>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "door.h"
+#include "filedevice.h"
+#include "interpose.h"
+#include "peer.h"
+#include "requestcheck.h"
+
+extern "C" {
+bool _papplClientProcessIPP(pappl_client_t* client);
+void _papplPrinterProcessIPP(pappl_client_t* client);
+void _papplJobProcessIPP(pappl_client_t* client);
+void _papplSystemProcessIPP(pappl_client_t* client);
+}
+
+namespace {
+
+std::vector<std::string> gConfiguredNames;  // set before the server listens, read-only after
+
+struct Resource {
+    pappl_resource_cb_t callback;
+    void* data;
+};
+std::mutex gResourcesLock;
+std::list<Resource> gResources;  // every callback registered, for as long as the server runs
+
+// This server's names: PAPPL's host name, the machine's (also as HOST.local), the configured ones.
+std::vector<std::string> ownNames(pappl_system_t* system)
+{
+    std::vector<std::string> names = gConfiguredNames;
+    char name[256] = "";
+    if (papplSystemGetHostName(system, name, sizeof name) && *name)
+        names.push_back(name);
+    if (gethostname(name, sizeof name) == 0 && *name) {
+        name[sizeof name - 1] = '\0';
+        names.push_back(name);
+        names.push_back(std::string(name) + ".local");
+    }
+    for (size_t i = 0, n = names.size(); i < n; ++i) {
+        const std::string& full = names[i];
+        if (full.size() > 6 && full.compare(full.size() - 6, 6, ".local") == 0)
+            names.push_back(full.substr(0, full.size() - 6));
+    }
+    return names;
+}
+
+// False (with a 400 answer) when the Host header names another server.
+bool hostAccepted(pappl_client_t* client)
+{
+    if (onControlSocket(client))
+        return true;
+    http_t* http = papplClientGetHTTP(client);
+    const char* field = httpGetField(http, HTTP_FIELD_HOST);
+    if ((!field || !*field) && httpGetVersion(http) < HTTP_VERSION_1_1)
+        return true;  // HTTP/1.0 without a Host: PAPPL answers it as its own
+    if (ownHost(hostOfField(field), ownNames(papplClientGetSystem(client))))
+        return true;
+    papplLogClient(client, PAPPL_LOGLEVEL_ERROR, "Refused: the Host header '%s' is not this server's.",
+                   plainText(field) ? field : "(control characters)");
+    papplClientRespond(client, HTTP_STATUS_BAD_REQUEST, nullptr, nullptr, 0, 0);
+    return false;
+}
+
+bool originAccepted(pappl_client_t* client)
+{
+    http_t* http = papplClientGetHTTP(client);
+    if (papplClientGetMethod(client) != HTTP_STATE_POST ||
+        sameOrigin(httpGetField(http, HTTP_FIELD_ORIGIN), httpGetField(http, HTTP_FIELD_REFERER),
+                   httpGetField(http, HTTP_FIELD_HOST)))
+        return true;
+    papplLogClient(client, PAPPL_LOGLEVEL_ERROR, "Refused: a form sent from another site's page.");
+    papplClientRespond(client, HTTP_STATUS_FORBIDDEN, nullptr, nullptr, 0, 0);
+    return false;
+}
+
+bool guardedResource(pappl_client_t* client, void* data)
+{
+    const Resource& resource = *static_cast<Resource*>(data);
+    if (!hostAccepted(client) || !originAccepted(client))
+        return false;
+    return resource.callback(client, resource.data);
+}
+
+// False (with a bad-request answer) when a value of the request holds a control character. On
+// the control socket, the request's user becomes the peer's own.
+bool requestAccepted(pappl_client_t* client)
+{
+    ipp_t* request = papplClientGetRequest(client);
+    if (std::string bad = firstUnsafeAttribute(request); !bad.empty()) {
+        papplLogClient(client, PAPPL_LOGLEVEL_ERROR, "Refused: the value of '%s' holds a control character.",
+                       plainText(bad.c_str()) ? bad.c_str() : "(control characters)");
+        papplClientRespondIPP(client, IPP_STATUS_ERROR_BAD_REQUEST, "A value holds a control character.");
+        return false;
+    }
+    if (ipp_attribute_t* device = ippFindAttribute(request, "smi55357-device-uri", IPP_TAG_ZERO);
+        device && !deviceUriAllowed(ippGetString(device, 0, nullptr))) {
+        papplClientRespondIPP(client, IPP_STATUS_ERROR_ATTRIBUTES_OR_VALUES,
+                              "file: devices are off on this server (server option file-device).");
+        return false;
+    }
+    if (onControlSocket(client)) {
+        ippDeleteAttribute(request, ippFindAttribute(request, "requesting-user-name", IPP_TAG_ZERO));
+        ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+                     peerUserName(client).c_str());
+    }
+    return true;
+}
+
+}  // namespace
+
+void allowHostName(const char* name)
+{
+    if (name && *name && std::string(name) != "*")
+        gConfiguredNames.push_back(name);
+}
+
+extern "C" {
+
+bool _papplClientProcessIPP(pappl_client_t* client)
+{
+    static const auto real = nextDefinition("_papplClientProcessIPP", &_papplClientProcessIPP);
+    return hostAccepted(client) && real(client);
+}
+
+void _papplPrinterProcessIPP(pappl_client_t* client)
+{
+    static const auto real = nextDefinition("_papplPrinterProcessIPP", &_papplPrinterProcessIPP);
+    if (requestAccepted(client))
+        real(client);
+}
+
+void _papplJobProcessIPP(pappl_client_t* client)
+{
+    static const auto real = nextDefinition("_papplJobProcessIPP", &_papplJobProcessIPP);
+    if (requestAccepted(client))
+        real(client);
+}
+
+void _papplSystemProcessIPP(pappl_client_t* client)
+{
+    static const auto real = nextDefinition("_papplSystemProcessIPP", &_papplSystemProcessIPP);
+    if (requestAccepted(client))
+        real(client);
+}
+
+// A web form whose names or values hold a control character, or that names a file: device while
+// those are off, reads as no form at all (PAPPL's
+// pages then answer "Invalid form data."). Uploaded files are not values: PAPPL keeps them in files.
+int papplClientGetForm(pappl_client_t* client, cups_option_t** form)
+{
+    static const auto real = nextDefinition("papplClientGetForm", &papplClientGetForm);
+    int count = real(client, form);
+    for (int i = 0; i < count; ++i) {
+        const cups_option_t& field = (*form)[i];
+        bool device = strcmp(field.name, "device_uri") == 0;
+        if (plainText(field.name) && plainText(field.value) && (!device || deviceUriAllowed(field.value)))
+            continue;
+        papplLogClient(client, PAPPL_LOGLEVEL_ERROR, "Refused: a form value holds a control character or a file: device.");
+        cupsFreeOptions(count, *form);
+        *form = nullptr;
+        return 0;
+    }
+    return count;
+}
+
+// Every page of the web interface (PAPPL's and the app's) checks the Host and the form's origin first.
+void papplSystemAddResourceCallback(pappl_system_t* system, const char* path, const char* format,
+                                    pappl_resource_cb_t cb, void* data)
+{
+    static const auto real = nextDefinition("papplSystemAddResourceCallback", &papplSystemAddResourceCallback);
+    Resource* resource;
+    {
+        std::lock_guard<std::mutex> lock(gResourcesLock);
+        resource = &gResources.emplace_back(Resource{cb, data});
+    }
+    real(system, path, format, guardedResource, resource);
+}
+
+}  // extern "C"
