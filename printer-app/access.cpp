@@ -1,37 +1,41 @@
 // Who may do what from where. PAPPL 1.3.1 leaves a shared server open: with no auth-service and
 // no web password its web pages ask nobody for anything, the printer page's buttons (pause,
-// hold, test page) and IPP Enable-, Disable-Printer and Cancel-Current-Job are anyone's, and
-// anyone may cancel anyone's job. The app's rule, like a network printer's and CUPS's default
-// policy:
+// hold, test page) and IPP Enable-, Disable-Printer and Cancel-Current-Job are anyone's, anyone
+// may cancel anyone's job, every connection on the control socket counts as an administrator's,
+// and the web password opens the web interface alone (IPP administration from this machine stays
+// open under it). The app's rule, like a network printer's and CUPS's default policy:
 // - Printing, and looking at printers and jobs, is open to every host, over ipp and ipps, with no
 //   login (an auth-service does not change that: PAPPL would then demand TLS of every printer).
 // - A job is changed (cancelled, held, released, added to) by its owner, the name its client
-//   sends, or by an administrator.
+//   sends (on the control socket, the peer's own user name), or by an administrator.
 // - Everything else (web pages that change or read the server, IPP administration) is the
-//   administrator's: from this machine as before; from another host only over TLS, with a login
-//   of the auth-service's admin-group or the web password set on the Security page, and never
-//   when neither is configured.
+//   administrator's:
+//   - on the control socket: root and the members of the administrators' group (peer.h);
+//   - over TCP, once a web password or an auth-service is set: a login, in the web interface its
+//     own, over IPP HTTP Basic as "web-admin" with the web password or as a user of the
+//     auth-service's admin-group; from another host only over TLS;
+//   - over TCP with neither set: from this machine (loopback) only.
 // The definitions here take the place of PAPPL's (interpose.h says how).
 #include <pappl/pappl.h>
 
-#include <sys/socket.h>
-
 #include <cstring>
+#include <string>
 
 #include "interpose.h"
+#include "password.h"
+#include "peer.h"
 
 namespace {
 
-bool isLocal(pappl_client_t* client)
+bool isLoopback(pappl_client_t* client)
 {
     http_addr_t* address = httpGetAddress(papplClientGetHTTP(client));
-    return address && (httpAddrFamily(address) == AF_LOCAL || httpAddrLocalhost(address));
+    return address && httpAddrLocalhost(address);
 }
 
 bool adminLoginConfigured(pappl_system_t* system)
 {
-    char hash[100] = "";
-    return papplSystemGetAuthService(system) || (papplSystemGetPassword(system, hash, sizeof hash) && *hash);
+    return papplSystemGetAuthService(system) || webPasswordSet(system);
 }
 
 // The page another host sees when the server has no way to know an administrator.
@@ -49,6 +53,24 @@ void refuseRemoteAdmin(pappl_client_t* client)
         "</div></div></div>\n",
         papplSystemGetHostPort(papplClientGetSystem(client)));
     papplClientHTMLFooter(client);
+}
+
+// The user and password of an HTTP Basic Authorization header; false when it has none.
+bool basicCredentials(pappl_client_t* client, std::string& user, std::string& password)
+{
+    const char* field = httpGetField(papplClientGetHTTP(client), HTTP_FIELD_AUTHORIZATION);
+    if (!field || strncmp(field, "Basic ", 6) != 0)
+        return false;
+    char decoded[512];
+    int size = int(sizeof decoded);
+    httpDecode64_2(decoded, &size, field + 6);
+    std::string text(decoded, size_t(size > 0 ? size : 0));
+    size_t colon = text.find(':');
+    if (colon == std::string::npos)
+        return false;
+    user = text.substr(0, colon);
+    password = text.substr(colon + 1);
+    return true;
 }
 
 // The name of who sends a request: the login, or else the name the client gives.
@@ -84,10 +106,39 @@ bool respondUnlessAuthorized(pappl_client_t* client, http_status_t code)
 
 extern "C" {
 
+// Whether the client is an administrator, for every administrative request PAPPL checks (IPP,
+// and the web interface when an auth-service is set).
+http_status_t papplClientIsAuthorized(pappl_client_t* client)
+{
+    static const auto real = nextDefinition("papplClientIsAuthorized", &papplClientIsAuthorized);
+    if (!client)
+        return HTTP_STATUS_BAD_REQUEST;
+    if (onControlSocket(client))
+        return peerIsAdmin(client) ? HTTP_STATUS_CONTINUE : HTTP_STATUS_FORBIDDEN;
+    pappl_system_t* system = papplClientGetSystem(client);
+    bool loopback = isLoopback(client);
+    if (!adminLoginConfigured(system))
+        return loopback ? HTTP_STATUS_CONTINUE : HTTP_STATUS_FORBIDDEN;
+    if (!loopback && !papplClientIsEncrypted(client) && !(papplSystemGetOptions(system) & PAPPL_SOPTIONS_NO_TLS))
+        return HTTP_STATUS_UPGRADE_REQUIRED;
+    std::string user, password;
+    if (basicCredentials(client, user, password) && user == kWebAdminUser && webPasswordSet(system)) {
+        loginFrom(client);
+        return webPasswordMatches(client, password.c_str()) ? HTTP_STATUS_CONTINUE : HTTP_STATUS_UNAUTHORIZED;
+    }
+    if (papplSystemGetAuthService(system))
+        return real(client);  // PAM, and the admin-group
+    return HTTP_STATUS_UNAUTHORIZED;
+}
+
 bool papplClientHTMLAuthorize(pappl_client_t* client)
 {
     static const auto real = nextDefinition("papplClientHTMLAuthorize", &papplClientHTMLAuthorize);
-    if (client && !isLocal(client)) {
+    if (!client)
+        return false;
+    if (onControlSocket(client))
+        return respondUnlessAuthorized(client, peerIsAdmin(client) ? HTTP_STATUS_CONTINUE : HTTP_STATUS_FORBIDDEN);
+    if (!isLoopback(client)) {
         pappl_system_t* system = papplClientGetSystem(client);
         if (!adminLoginConfigured(system)) {
             refuseRemoteAdmin(client);
@@ -97,6 +148,7 @@ bool papplClientHTMLAuthorize(pappl_client_t* client)
         if (!papplClientIsEncrypted(client) && !(papplSystemGetOptions(system) & PAPPL_SOPTIONS_NO_TLS))
             return respondUnlessAuthorized(client, HTTP_STATUS_UPGRADE_REQUIRED);
     }
+    loginFrom(client);
     return real(client);
 }
 
@@ -114,8 +166,8 @@ bool _papplPrinterIsAuthorized(pappl_client_t* client)
     static const auto real = nextDefinition("_papplPrinterIsAuthorized", &_papplPrinterIsAuthorized);
     char group[256] = "";
     if (pappl_printer_t* printer = papplClientGetPrinter(client);
-        printer && papplPrinterGetPrintGroup(printer, group, sizeof group) && *group)
-        return real(client);  // a print group: PAPPL's logins for printing
+        printer && papplPrinterGetPrintGroup(printer, group, sizeof group) && *group && !real(client))
+        return false;  // a print group: PAPPL's logins for printing
     ipp_op_t op = papplClientGetOperation(client);
     pappl_job_t* job = papplClientGetJob(client);
     bool admin = isAdminOperation(op);
