@@ -7,7 +7,6 @@
 #include <poll.h>
 #include <pwd.h>
 #include <grp.h>
-#include <ftw.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -21,6 +20,7 @@
 
 #include "pagecount.h"
 #include "paths.h"
+#include "removetree.h"
 
 namespace {
 
@@ -133,34 +133,52 @@ double now()
     return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
 }
 
-// A temporary folder for the chain's stages. When they run as lp it is open to all, as /tmp is
-// (the server may not have the right to give it away), with a name no one else knows.
-bool makeTempDir(Chain& chain, const Identity& id)
+// Runs `work` in a child process as the stages' user (itself when the server does not drop to
+// lp); true when it succeeded. Root under the service's unit may not enter a folder of lp's.
+template <typename Work>
+bool asStageUser(const Identity& id, Work work)
 {
-    std::string path = std::string(papplGetTempDir()) + "/korvi-job-XXXXXX";
-    if (!mkdtemp(path.data())) {
-        chain.failure = "no temporary folder in " + std::string(papplGetTempDir()) + ": " + strerror(errno);
-        return false;
+    if (!id.drop)
+        return work();
+    pid_t pid = fork();
+    if (pid == 0) {
+        bool ok = setgroups(1, &id.gid) == 0 && setgid(id.gid) == 0 && setuid(id.uid) == 0 && work();
+        _exit(ok ? 0 : 1);
     }
-    if (id.drop && chmod(path.c_str(), 01777) != 0) {
-        chain.failure = std::string("cannot open the temporary folder to lp: ") + strerror(errno);
-        rmdir(path.c_str());
-        return false;
+    int status = 0;
+    while (pid > 0 && waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
-    chain.tempDir = path;
-    return true;
+    return pid > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-int removeEntry(const char* path, const struct stat*, int, struct FTW*)
+// A temporary folder for the chain's stages, with a name no one else knows, made by the stages'
+// own user with mode 0700: no other local user can put anything there.
+bool makeTempDir(Chain& chain, const Identity& id)
 {
-    remove(path);
-    return 0;
+    static const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        std::string path = std::string(papplGetTempDir()) + "/korvi-job-";
+        for (int i = 0; i < 12; ++i)
+            path += letters[papplGetRand() % (sizeof letters - 1)];
+        if (asStageUser(id, [&] { return mkdir(path.c_str(), 0700) == 0; })) {
+            chain.tempDir = path;
+            chain.tempDirUser = id.drop;
+            return true;
+        }
+    }
+    chain.failure = "the job's stages cannot make a folder in " + std::string(papplGetTempDir()) +
+                    (id.drop ? " (it must be open to lp, as /tmp is)" : "");
+    return false;
 }
 
 void removeTempDir(Chain& chain)
 {
-    if (!chain.tempDir.empty())
-        nftw(chain.tempDir.c_str(), removeEntry, 16, FTW_DEPTH | FTW_PHYS);
+    if (!chain.tempDir.empty()) {
+        Identity id;
+        std::string failure;
+        if (!chain.tempDirUser || stageIdentity(id, failure))
+            asStageUser(id, [&] { return removeTree(chain.tempDir); });
+    }
     chain.tempDir.clear();
 }
 

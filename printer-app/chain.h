@@ -28,6 +28,7 @@ struct Chain {
     std::string noPageMessage;
     std::string failure;      // why startChain failed, for the log
     std::string tempDir;      // the stages' TMPDIR, the chain's own: removed when it has ended
+    bool tempDirUser = false; // tempDir is the stages' user's (lp's), who removes it
 };
 
 // Seconds a chain may send the printer nothing before the job is stopped as stalled; 0 for never.

@@ -8,12 +8,14 @@
 // never the machine's), server-port (default 8631), server-options, auth-service, admin-group,
 // private-server, spool-directory, log-file (default standard error), log-level, state-file; and
 // the app's stall-timeout (seconds a job's conversion may send nothing, default 300, 0 for never)
-// and max-jobs (jobs a printer holds, waiting or printing, default 100).
+// and max-jobs (jobs a printer holds, waiting or printing, default 100), and file-device (yes lets
+// printers use file:// character devices; off by default).
 #include <pappl/pappl.h>
 
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <strings.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -26,9 +28,12 @@
 #include "chain.h"
 #include "dnssd.h"
 #include "documents.h"
+#include "door.h"
 #include "driver.h"
+#include "filedevice.h"
 #include "names.h"
 #include "offline.h"
+#include "peer.h"
 #include "paths.h"
 #include "queue.h"
 #include "socket.h"
@@ -140,6 +145,29 @@ bool controlSocketInUse(const std::string& path)
     return answered;
 }
 
+// A folder that holds the state (the web password's hash) or the TLS key: only its owner, who
+// must be this user or root, may write there (a sticky folder such as /tmp aside), and a state
+// file there must be this user's own regular file. False, with a message, otherwise.
+bool privateEnough(const std::string& file)
+{
+    std::string dir = file.substr(0, file.rfind('/') + 1);
+    struct stat folder {}, state {};
+    const char* problem = nullptr;
+    if (lstat(dir.empty() ? "." : dir.c_str(), &folder) != 0 || !S_ISDIR(folder.st_mode))
+        problem = "is not a folder";
+    else if (folder.st_uid != getuid() && folder.st_uid != 0)
+        problem = "belongs to another user";
+    else if ((folder.st_mode & (S_IWGRP | S_IWOTH)) && !(folder.st_mode & S_ISVTX))
+        problem = "may be written by other users";
+    else if (lstat(file.c_str(), &state) == 0 && (!S_ISREG(state.st_mode) || state.st_uid != getuid()))
+        problem = "holds a state file that is not this user's own file";
+    if (!problem)
+        return true;
+    fprintf(stderr, "%s: the state folder %s %s; refusing to start (make it %s's, mode 0700)\n", gBaseName.c_str(),
+            dir.c_str(), problem, getuid() == 0 ? "root" : "this user");
+    return false;
+}
+
 // The server's own settings: the stall timeout, the control socket free, a valid port.
 bool serverSettings(int count, cups_option_t* options, int& port)
 {
@@ -198,6 +226,8 @@ pappl_system_t* makeSystem(int count, cups_option_t* options, void*)
         return nullptr;
     const char* listen = option("listen-hostname", count, options, "localhost");
     std::string state = gServerMode ? option("state-file", count, options, defaultStateFile().c_str()) : "";
+    if (gServerMode && !privateEnough(state))
+        return nullptr;
     if (gServerMode && getuid() == 0)
         keepCredentialsIn(state.substr(0, state.rfind('/') + 1) + "ssl");
     setSpoolDirectory(option("spool-directory", count, options, defaultSpool()));
@@ -209,14 +239,24 @@ pappl_system_t* makeSystem(int count, cups_option_t* options, void*)
         return nullptr;
     if (const char* group = option("admin-group", count, options, nullptr))
         papplSystemSetAdminGroup(system, group);
+    setSocketAdminGroup(option("admin-group", count, options, nullptr));
+    if (strcmp(option("file-device", count, options, "no"), "yes") == 0)
+        addCharacterFileDevice();
+    allowHostName(listen);
     // The name clients are given. PAPPL would also rename the machine to it: guards.cpp refuses that.
-    if (const char* name = option("server-hostname", count, options, option("server-name", count, options, nullptr)))
+    if (const char* name = option("server-hostname", count, options, option("server-name", count, options, nullptr))) {
         papplSystemSetHostName(system, name);
+        allowHostName(name);
+    }
     // Loopback unless told otherwise: a print server is shared on purpose, not by default. A
     // private server (one a subcommand started) answers on the control socket alone.
     bool listens = gServerMode && !cupsGetOption("private-server", count, options);
-    if (listens)
+    if (listens) {
         papplSystemAddListeners(system, strcmp(listen, "*") == 0 ? nullptr : listen);
+        // PAPPL 1.3.1 adds IPv6 only when IPv4 fails: the IPv6 side of "*" and of localhost here.
+        if (strcmp(listen, "*") == 0 || strcasecmp(listen, "localhost") == 0)
+            papplSystemAddListeners(system, strcmp(listen, "*") == 0 ? "[::]" : "[::1]");
+    }
     advertiseWhere(listen, listens);
     papplSystemSetFooterHTML(system, kFooter);
     papplSystemSetPrinterDrivers(system, int(sizeof gDrivers / sizeof gDrivers[0]), gDrivers, nullptr,
@@ -246,6 +286,8 @@ int main(int argc, char* argv[])
     const char* slash = strrchr(argv[0], '/');
     gBaseName = slash ? slash + 1 : argv[0];
     gServerMode = argc > 1 && strcmp(argv[1], "server") == 0;
+    if (gServerMode)
+        umask(077);  // its state, TLS key, spool and log are its own (a job's stages get their folder from it)
     addSocketDevice();
     return papplMainloop(argc, argv, KORVI_VERSION, kFooter, int(sizeof gDrivers / sizeof gDrivers[0]), gDrivers,
                          nullptr, korviDriver, nullptr, nullptr, makeSystem, nullptr, nullptr);

@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 scripts/need.sh \
   cmake g++ make libcups2-dev libgtest-dev libbenchmark-dev libpng-dev \
   cups cups-client cups-bsd cups-filters cups-ppdc cups-ipp-utils ghostscript netpbm valgrind \
-  libpappl-dev libavahi-client-dev pkg-config curl procps iproute2 python3 avahi-daemon avahi-utils dbus
+  libpappl-dev libavahi-client-dev libcrypt-dev pkg-config curl procps iproute2 python3 avahi-daemon avahi-utils dbus openssl
 
 build=${KORVI_BUILD_DIR:-build}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
