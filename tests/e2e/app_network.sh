@@ -2,7 +2,7 @@
 # namespace is the server host (korvi-test-host, 10.77.0.1), and a second network, mount and
 # host-name namespace is another host on the same link (korvi-remote, 10.77.0.2, a veth pair
 # between them). Each side has its own D-Bus system bus and avahi-daemon, started here. Defines
-# remote (runs a command on the remote host), start_avahi and stop_avahi; sets remote_pid.
+# remote (runs a command on the remote host), start_avahi, stop_avahi and accounts; sets remote_pid.
 command -v avahi-daemon >/dev/null && command -v avahi-browse >/dev/null && command -v dbus-daemon >/dev/null ||
   { echo "SKIP: avahi-daemon, avahi-utils and dbus are needed (scripts/setup.sh installs them)"; exit 77; }
 ip netns add korvi-remote 2>/dev/null && ip link add veth-s type veth peer name veth-r netns korvi-remote ||
@@ -54,4 +54,24 @@ stop_avahi() {
   avahi_pid=
   rm -f /run/avahi-daemon/pid
   : >"$work/avahi.log"
+}
+
+# accounts: users of this host's own, in private copies of its account files and PAM services
+# mounted over /etc's: korviadmin in the group korviadm, korviuser in none, korvilp in lpadmin,
+# each with the password Korvi-Test-1, and the PAM service korvi-test (pam_unix).
+accounts() {
+  local u hash
+  mkdir -p "$work/etc"
+  cp /etc/passwd /etc/shadow /etc/group "$work/etc/"
+  cp -a /etc/pam.d "$work/etc/pam.d"
+  hash=$(openssl passwd -6 Korvi-Test-1)
+  for u in korviadmin:4801 korviuser:4802 korvilp:4803; do
+    echo "${u%:*}:x:${u#*:}:${u#*:}::/nonexistent:/usr/sbin/nologin" >>"$work/etc/passwd"
+    echo "${u%:*}:$hash:19000:0:99999:7:::" >>"$work/etc/shadow"
+  done
+  grep -q '^lpadmin:' "$work/etc/group" || echo 'lpadmin:x:4900:' >>"$work/etc/group"
+  sed -i -E 's/^(lpadmin:[^:]*:[^:]*:)(.+)$/\1\2,korvilp/; s/^(lpadmin:[^:]*:[^:]*:)$/\1korvilp/' "$work/etc/group"
+  printf 'korviadm:x:4801:korviadmin\nkorviuser:x:4802:\nkorvilp:x:4803:\n' >>"$work/etc/group"
+  printf 'auth required pam_unix.so\naccount required pam_unix.so\n' >"$work/etc/pam.d/korvi-test"
+  for u in passwd shadow group pam.d; do mount --bind "$work/etc/$u" "/etc/$u"; done
 }

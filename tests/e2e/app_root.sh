@@ -40,7 +40,7 @@ port=8631
 uri=ipp://127.0.0.1:$port/ipp/print/korvi
 # start_app [-o ...]: the server with the state and spool of every run before.
 start_app() {
-  mkdir -p "$work/tmp" && chmod 0755 "$work/tmp"  # the server's TMPDIR: what a killed server leaves goes with work
+  mkdir -p "$work/tmp" && chmod 1777 "$work/tmp"  # the server's TMPDIR, open as /tmp is: what a killed server leaves goes with work
   TMPDIR=$work/tmp "$app" server -o server-port=$port -o spool-directory="$work/spool" -o state-file="$work/state" \
     -o log-file="$work/app.log" -o log-level=debug "$@" >>"$work/app.out" 2>&1 &
   app_pid=$!

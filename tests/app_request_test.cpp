@@ -1,0 +1,106 @@
+// The Printer Application's checks of what a client sends (names, Host, Origin) and its removal of
+// a folder others could write into, without a server.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+
+#include "removetree.h"
+#include "requestcheck.h"
+
+TEST(AppRequest, ControlCharactersAreFoundInEveryStringValue)
+{
+    struct Case {
+        ipp_tag_t tag;
+        const char* value;
+        bool safe;
+    } cases[] = {
+        {IPP_TAG_NAME, "front desk", true},       {IPP_TAG_NAME, "a\nb", false},
+        {IPP_TAG_TEXT, "r\rn", false},            {IPP_TAG_KEYWORD, "tab\there", false},
+        {IPP_TAG_URI, "ipp://x/\x7f", false},     {IPP_TAG_NAME, "Grüße, ½", true},
+        {IPP_TAG_MIMETYPE, "application/pdf", true},
+    };
+    for (const Case& c : cases) {
+        ipp_t* request = ippNew();
+        ippAddString(request, IPP_TAG_OPERATION, c.tag, "some-value", nullptr, c.value);
+        EXPECT_EQ(firstUnsafeAttribute(request).empty(), c.safe) << c.value;
+        ippDelete(request);
+    }
+    // Inside a collection, and in a later value of a set.
+    ipp_t* request = ippNew();
+    ipp_t* contact = ippNew();
+    ippAddString(contact, IPP_TAG_ZERO, IPP_TAG_TEXT, "contact-name", nullptr, "x\ny");
+    ippAddCollection(request, IPP_TAG_PRINTER, "printer-contact-col", contact);
+    const char* values[] = {"fine", "not\nfine"};
+    ippAddStrings(request, IPP_TAG_PRINTER, IPP_TAG_NAME, "names", 2, nullptr, values);
+    EXPECT_EQ(firstUnsafeAttribute(request), "printer-contact-col");
+    ippDeleteAttribute(request, ippFindAttribute(request, "printer-contact-col", IPP_TAG_ZERO));
+    EXPECT_EQ(firstUnsafeAttribute(request), "names");
+    ippDelete(contact);
+    ippDelete(request);
+}
+
+TEST(AppRequest, OnlyTheServersOwnNamesAreAcceptedAsHost)
+{
+    const std::vector<std::string> names = {"korvi-print.local", "korvi-print"};
+    struct Case {
+        const char* field;
+        bool own;
+    } cases[] = {
+        {"localhost:8631", true},        {"LOCALHOST.", true},          {"127.0.0.1:8631", true},
+        {"10.77.0.1", true},             {"[::1]:8631", true},          {"[fe80::1]", true},
+        {"korvi-print.local:8631", true}, {"Korvi-Print.local.", true}, {"korvi-print", true},
+        {"1.evil.example:8631", false},  {"x.local", false},            {"evil.example", false},
+        {"127.0.0.1.evil.example", false}, {"[::1", false},             {"", false},
+        {"local\nhost", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ownHost(hostOfField(c.field), names), c.own) << c.field;
+}
+
+TEST(AppRequest, FormsComeFromTheServersOwnPages)
+{
+    struct Case {
+        const char *origin, *referer, *host;
+        bool same;
+    } cases[] = {
+        {nullptr, nullptr, "127.0.0.1:8631", true},  // not a browser
+        {"http://127.0.0.1:8631", nullptr, "127.0.0.1:8631", true},
+        {"https://korvi-print.local:8631", nullptr, "korvi-print.local:8631", true},
+        {nullptr, "http://127.0.0.1:8631/korvi/config", "127.0.0.1:8631", true},
+        {"http://evil.example", nullptr, "127.0.0.1:8631", false},
+        {"null", nullptr, "127.0.0.1:8631", false},
+        {"http://127.0.0.1:8631.evil.example", nullptr, "127.0.0.1:8631", false},
+        {nullptr, "http://127.0.0.1:86310/", "127.0.0.1:8631", false},
+        {nullptr, "http://evil.example/?http://127.0.0.1:8631/", "127.0.0.1:8631", false},
+        {"http://127.0.0.1:8631", nullptr, "", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(sameOrigin(c.origin, c.referer, c.host), c.same)
+            << (c.origin ? c.origin : "-") << " " << (c.referer ? c.referer : "-");
+}
+
+// A folder tree with a link to a folder outside it, and a link to a file outside it: removed
+// whole, and what the links point to stays.
+TEST(AppRequest, RemovingATreeNeverFollowsALink)
+{
+    char base[] = "/tmp/korvi-tree-XXXXXX";
+    ASSERT_NE(mkdtemp(base), nullptr);
+    const std::string tree = std::string(base) + "/tree", outside = std::string(base) + "/outside";
+    ASSERT_EQ(mkdir(tree.c_str(), 0700), 0);
+    ASSERT_EQ(mkdir(outside.c_str(), 0700), 0);
+    ASSERT_EQ(mkdir((tree + "/sub").c_str(), 0700), 0);
+    std::ofstream(outside + "/keep") << "x";
+    std::ofstream(tree + "/sub/file") << "x";
+    ASSERT_EQ(symlink(outside.c_str(), (tree + "/sub/dirlink").c_str()), 0);
+    ASSERT_EQ(symlink((outside + "/keep").c_str(), (tree + "/filelink").c_str()), 0);
+    EXPECT_TRUE(removeTree(tree));
+    EXPECT_NE(access(tree.c_str(), F_OK), 0);
+    EXPECT_EQ(access((outside + "/keep").c_str(), F_OK), 0);
+    // A link given as the tree itself is removed, not what it points to.
+    ASSERT_EQ(symlink(outside.c_str(), tree.c_str()), 0);
+    EXPECT_TRUE(removeTree(tree));
+    EXPECT_EQ(access((outside + "/keep").c_str(), F_OK), 0);
+    EXPECT_TRUE(removeTree(base));
+}

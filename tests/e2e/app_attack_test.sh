@@ -1,0 +1,216 @@
+#!/usr/bin/env bash
+# The Printer Application as an attacker tries it, run as root as the package runs it, from
+# another host (app_network.sh), over loopback and as local users on its control socket:
+# - names: control characters in each name a client sends are refused, the state after a restart
+#   holds the same printers and jobs, and planted job lines that name files outside the spool
+#   touch nothing;
+# - who administers: transport (control socket as root, as a member of lpadmin, as nobody;
+#   127.0.0.1; ::1; another host) x setting (nothing, a web password, an auth-service) x
+#   operation, as README's access table says;
+# - passwords: wrong ones (empty, one character off, a prefix, another) refused, slowly, from
+#   loopback and from the other host; the right one, and a hash written by version 1.5.0, let in;
+# - Host and Origin: rebound names and other sites' forms refused;
+# - files: a job's working folder is lp's alone, the state file 0600, file: devices off.
+# Usage: app_attack_test.sh APP KORVIDECODE PDF
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/app_root.sh"
+app=$1 decode=$2 pdf=$3
+app=$(build_copy "$work/build" "$app")
+. "$here/app_network.sh"
+cp "$pdf" "$work/doc.pdf" && chmod 0644 "$work/doc.pdf"
+chmod 0755 /run
+
+server=10.77.0.1
+sock=/run/korvi-printer-app.sock
+# row WHAT WANT GOT: one line of the table; a row that did not go as it should fails the test
+# (with KORVI_CONTINUE set, it is marked and the table goes on: to see a whole table of a build).
+row() {
+  printf '  %-70s %-10s %s\n' "$1" "$2" "$3"
+  [ "$2" = "$3" ] || [ -n "${KORVI_CONTINUE:-}" ] || fail "$1: expected $2, got $3"
+}
+accounts
+
+# status [COMMAND...] -- IPPTOOL-ARGS: what the server answered ipptool (run through COMMAND, such
+# as remote or as USER): ok, refused (not authorised, in HTTP or IPP), or the IPP status keyword.
+status() {
+  local pre=() out
+  while [ "$1" != -- ]; do pre+=("$1"); shift; done; shift
+  if out=$("${pre[@]}" ipptool -T 20 -tv "$@" 2>&1); then echo ok
+  elif grep -qiE "forbidden|not-authori[sz]ed|unauthorized|upgrade|401|403|426" <<<"$out"; then echo refused
+  else sed -n 's/.*status-code = \([a-z-]*\).*/\1/p' <<<"$out" | head -1 | grep . || echo "error"; fi
+}
+# as USER CMD...: CMD as that local user (no groups but its own).
+as() { local u=$1; shift; setpriv --reuid "$u" --regid "$(id -g "$u")" --init-groups -- "$@"; }
+printer_id() {
+  ipptool -tv "ipp://%2Frun%2Fkorvi-printer-app.sock/ipp/print/$1" get-printer-attributes.test 2>/dev/null |
+    sed -n 's/.*printer-id (integer) = //p' | grep .
+}
+# held USER: a held job of USER's, sent from the other host; echoes its id.
+held() {
+  remote env CUPS_USER="$1" ipptool -c -f "$work/doc.pdf" "ipp://$server:$port/ipp/print/korvi" "$here/app-names.test" \
+    2>/dev/null | tail -1 | grep -E '^[0-9]+$' || true
+}
+cancel_all() {
+  for p in $("$app" printers); do
+    ipptool -d op=Cancel-Jobs "ipp://%2Frun%2Fkorvi-printer-app.sock/ipp/print/$p" "$here/app-admin.test" >/dev/null || true
+  done
+}
+restart() { cancel_all; stop_app TERM 10; start_app -o listen-hostname='*' "$@"; }
+
+start_printer "$decode" "$work/vp" || fail "the virtual printer did not start"
+start_app -o listen-hostname='*'
+"$app" add -d korvi -m korvi_laser -v "socket://127.0.0.1:$vp_port" >/dev/null || fail "add the printer"
+
+echo "--- names with control characters"
+for name in jobname docname user; do
+  for c in '\n' '\r'; do
+    value=$(printf "front${c}Printer id=\"9\" name=\"x\"")
+    user=alice
+    [ $name != user ] || user=$value  # ipptool's user is the environment's CUPS_USER
+    row "Print-Job from the other host, $name with $c" client-error-bad-request \
+      "$(status remote env CUPS_USER="$user" -- -d "$name=$value" -f "$work/doc.pdf" "ipp://$server:$port/ipp/print/korvi" \
+        "$here/app-names.test")"
+  done
+done
+row "Set-Printer-Attributes printer-location with \\n (loopback)" client-error-bad-request \
+  "$(status -- -d skipop=1 -d location="$(printf 'a\nb')" "ipp://127.0.0.1:$port/ipp/print/korvi" "$here/app-admin.test")"
+row "Create-Printer printer-name with \\n (control socket, root)" client-error-bad-request \
+  "$(status -- -d skipop=1 -d create="$(printf 'x\ny')" "ipp://%2Frun%2Fkorvi-printer-app.sock/ipp/system" "$here/app-admin.test")"
+token=$(curl -s "http://127.0.0.1:$port/korvi/config" | sed -n 's/.*name="session" value="\([^"]*\)".*/\1/p' | head -1)
+row "web form: the printer's location with a newline" "Invalid form data." \
+  "$(curl -s "http://127.0.0.1:$port/korvi/config" --data-urlencode "session=$token" --data-urlencode "location=$(printf 'a\nb')" |
+     grep -o 'Invalid form data\.' | head -1)"
+[ -n "$(held alice)" ] || fail "a held job of alice's"
+# What the state holds, saved as the server stops, and again after a restart.
+held_state() { cancel_all; stop_app TERM 10; grep -E '^(<Printer|Job)' "$work/state"; }
+before=$(held_state)
+start_app -o listen-hostname='*'
+row "after a restart: the same printers and jobs" same "$([ "$(held_state)" = "$before" ] && echo same)"
+# Job lines planted in the state: a processing job (whose files a restart removes) naming a file
+# outside the spool, and a waiting one through "..".
+echo secret >"$work/victim" && echo secret >"$work/victim2"
+sed -i "0,/^<\/Printer>/s||Job id=\"901\" name=\"x\" username=\"x\" format=\"application/pdf\" filename=\"$work/victim\" state=\"5\" created=\"1\"\nJob id=\"902\" name=\"y\" username=\"y\" format=\"application/pdf\" filename=\"$work/spool/../victim2\" state=\"3\" created=\"1\"\n&|" "$work/state"
+start_app -o listen-hostname='*'
+row "planted job lines: the files they name are still there" "yes yes" \
+  "$([ -f "$work/victim" ] && echo yes) $([ -f "$work/victim2" ] && echo yes)"
+row "planted job lines: dropped from the state" 0 "$(grep -c 'victim' "$work/state" || true)"
+row "the state file's mode" 600 "$(stat -c %a "$work/state")"
+
+echo "--- a job's working folder, file: devices"
+printf '%%!PS\n{ 1 1 add pop } loop\n' >"$work/endless.ps"
+chmod 0644 "$work/endless.ps"
+loop=$(submit "$work/endless.ps" -d filetype=application/postscript)
+wait_until 100 sh -c "ls -d '$work/tmp'/korvi-job-* >/dev/null 2>&1" || fail "no working folder for the endless job"
+row "the working folder of a running job: mode and owner" "700 lp" "$(stat -c '%a %U' "$work"/tmp/korvi-job-*)"
+ipptool -d cancel="$loop" -d skipop=1 "ipp://%2Frun%2Fkorvi-printer-app.sock/ipp/print/korvi" "$here/app-admin.test" >/dev/null
+wait_until 100 sh -c "! ls -d '$work/tmp'/korvi-job-* >/dev/null 2>&1" || fail "the working folder outlived the job"
+row "Create-Printer with a file: device (control socket, root)" client-error-attributes-or-values-not-supported \
+  "$(status -- -d skipop=1 -d create=filed -d device="file://$work/out.sh" "ipp://%2Frun%2Fkorvi-printer-app.sock/ipp/system" "$here/app-admin.test")"
+
+echo "--- Host and Origin"
+for h in 1.evil.example x.local evil.example localhost '[::1]' korvi-test-host.local; do
+  want=400
+  case $h in localhost | '[::1]' | korvi-test-host.local) want=200 ;; esac
+  row "GET /config with Host: $h" $want \
+    "$(curl -s -m 20 -o /dev/null -w '%{http_code}' -H "Host: $h:$port" "http://127.0.0.1:$port/config")"
+done
+row "a form POST from another site's page (Origin)" 403 \
+  "$(curl -s -m 20 -o /dev/null -w '%{http_code}' -H 'Origin: http://evil.example' -d session=x "http://127.0.0.1:$port/config")"
+row "a form POST from another site's page (Referer)" 403 \
+  "$(curl -s -m 20 -o /dev/null -w '%{http_code}' -e 'http://evil.example/x' -d session=x "http://127.0.0.1:$port/config")"
+row "a form POST from the server's own page" 200 \
+  "$(curl -s -m 20 -o /dev/null -w '%{http_code}' -H "Origin: http://127.0.0.1:$port" -d session=x "http://127.0.0.1:$port/config")"
+
+# admin_table SETTING CREDENTIALS: each transport x operation, allowed (ok) or refused as README's
+# access table says for SETTING. CREDENTIALS (user:password) go with the TCP transports' requests.
+admin_table() {
+  local setting=$1 cred=$2 t want op uri base pre out id job
+  for t in socket-root socket-lpadmin socket-nobody 127.0.0.1 ::1 other-host; do
+    pre=() base=
+    case $t in
+      socket-root) base="ipp://%2Frun%2Fkorvi-printer-app.sock" ;;
+      socket-lpadmin) base="ipp://%2Frun%2Fkorvi-printer-app.sock" pre=(as korvilp) ;;
+      socket-nobody) base="ipp://%2Frun%2Fkorvi-printer-app.sock" pre=(as nobody) ;;
+      127.0.0.1) base="ipp://${cred:+$cred@}127.0.0.1:$port" ;;
+      ::1) base="ipp://${cred:+$cred@}[::1]:$port" ;;
+      other-host) base="ipps://${cred:+$cred@}$server:$port" pre=(remote) ;;
+    esac
+    want=refused
+    case $t in
+      socket-root | socket-lpadmin) want=ok ;;
+      127.0.0.1 | ::1) { [ "$setting" = nothing ] || [ -n "$cred" ]; } && want=ok ;;
+      other-host) [ -n "$cred" ] && want=ok ;;
+    esac
+    row "$setting, $t: Create-Printer" $want \
+      "$(status "${pre[@]}" -- -d skipop=1 -d create=extra "$base/ipp/system" "$here/app-admin.test")"
+    id=$(printer_id extra || echo 0)
+    row "$setting, $t: Set-Printer-Attributes" $want \
+      "$(status "${pre[@]}" -- -d skipop=1 -d location=Elsewhere "$base/ipp/print/korvi" "$here/app-admin.test")"
+    row "$setting, $t: Pause-Printer" $want "$(status "${pre[@]}" -- -d op=Pause-Printer "$base/ipp/print/korvi" "$here/app-admin.test")"
+    ipptool -d op=Resume-Printer "ipp://%2Frun%2Fkorvi-printer-app.sock/ipp/print/korvi" "$here/app-admin.test" >/dev/null || true
+    job=$(held alice)
+    row "$setting, $t: Cancel-Job of alice's job" $want \
+      "$(status "${pre[@]}" env CUPS_USER=mallory -- -d skipop=1 -d cancel="$job" "$base/ipp/print/korvi" "$here/app-admin.test")"
+    [ "$id" = 0 ] && id=$(printer_id extra || echo 0)
+    row "$setting, $t: Delete-Printer" $([ "$id" = 0 ] && echo refused || echo $want) \
+      "$(status "${pre[@]}" -- -d skipop=1 -d delete="$id" "$base/ipp/system" "$here/app-admin.test")"
+    [ "$id" = 0 ] || ipptool -d skipop=1 -d delete="$id" "ipp://%2Frun%2Fkorvi-printer-app.sock/ipp/system" "$here/app-admin.test" >/dev/null 2>&1 || true
+  done
+}
+echo "--- who administers: nothing configured"
+admin_table nothing ""
+id=$(as nobody env CUPS_USER=root ipptool -c -f "$work/doc.pdf" "ipp://%2Frun%2Fkorvi-printer-app.sock/ipp/print/korvi" \
+  "$here/app-names.test" | tail -1)
+row "nobody on the control socket, as requesting-user-name root: the job's owner" nobody \
+  "$("$app" jobs -d korvi | awk -v id="$id" '$1 == id { print $3 }')"
+
+echo "--- passwords"
+web_form /security "Password changed" new_password=Korvi-Test-1 new_password2=Korvi-Test-1
+wait_until 50 grep -q '^Password ' "$work/state" || fail "the password was not saved"
+row "the stored hash" 'yescrypt ($y$)' "$(sed -n 's/^Password \$y\$.*/yescrypt ($y$)/p' "$work/state")"
+# login FROM PASSWORD: "in" when the web interface's login with PASSWORD opens /config (from this
+# host over http, from the other host over https), "refused" when the login form comes back;
+# followed by "slow" when the answer took a second or more.
+login() {
+  local pre=() url="http://127.0.0.1:$port" jar="$work/jar" token out
+  [ "$1" = remote ] && pre=(remote) url="https://$server:$port"
+  rm -f "$jar"
+  token=$("${pre[@]}" curl -sk -c "$jar" "$url/config" | sed -n 's/.*name="session" value="\([^"]*\)".*/\1/p' | head -1)
+  out=$("${pre[@]}" curl -sk -b "$jar" -c "$jar" -w '\n%{time_total}' --data-urlencode "session=$token" \
+    --data-urlencode "password=$2" "$url/config")
+  if grep -q 'name="password"' <<<"$out"; then echo -n refused; else echo -n in; fi
+  awk -v t="$(tail -1 <<<"$out")" 'BEGIN { if (t >= 1) printf " slow"; print "" }'
+}
+for from in this-host remote; do
+  for pw in "" Korvi-Test-2 Korvi-Test- Other-Pass-9; do
+    row "$from: login with the password '$pw'" "refused slow" "$(login $from "$pw")"
+  done
+  row "$from: login with the right password" in "$(login $from Korvi-Test-1)"
+done
+row "the failures are logged with the address" yes \
+  "$(grep -q "Wrong web password from 10.77.0.2" "$work/app.log" && grep -q "Wrong web password from 127.0.0.1" "$work/app.log" && echo yes)"
+row "IPP as web-admin with a wrong password (other host)" refused \
+  "$(status remote -- -d op=Pause-Printer "ipps://web-admin:Korvi-Test-2@$server:$port/ipp/print/korvi" "$here/app-admin.test")"
+echo "--- who administers: a web password"
+admin_table "web password" ""
+admin_table "web password, web-admin login" web-admin:Korvi-Test-1
+
+echo "--- a password hash of version 1.5.0"
+cancel_all; stop_app TERM 10
+legacy="0123456789abcdef~$(printf '%s' '0123456789abcdef:Korvi-Old-1' | sha256sum | cut -d' ' -f1)"
+sed -i "s/^Password .*/Password $legacy/" "$work/state"
+start_app -o listen-hostname='*'
+row "1.5.0's hash: the right password" in "$(login this-host Korvi-Old-1)"
+row "1.5.0's hash: another password" "refused slow" "$(login this-host Korvi-Test-1)"
+
+echo "--- who administers: an auth-service with an admin group"
+cancel_all; stop_app TERM 10
+sed -i '/^Password /d' "$work/state"
+start_app -o listen-hostname='*' -o auth-service=korvi-test -o admin-group=korviadm
+admin_table "auth-service" ""
+admin_table "auth-service, korviadmin" korviadmin:Korvi-Test-1
+row "auth-service: korvilp (not in the admin group) over ipps" refused \
+  "$(status remote -- -d op=Pause-Printer "ipps://korvilp:Korvi-Test-1@$server:$port/ipp/print/korvi" "$here/app-admin.test")"
+cancel_all
+stop_app TERM 10
+echo "PASS: the Printer Application against an attacker"
