@@ -7,9 +7,9 @@
 //    renames the machine it runs on: those three are refused, and the name stays PAPPL's alone.
 // 2. PAPPL claims a Mopria certification (mopria-certified) the app does not have: the attribute
 //    is not made (dnssd.cpp leaves it out of the TXT records, and says what else it mends there).
-// 3. Starting jobs can start one job twice (queue.h says how): PAPPL's two ways of starting a job,
-//    and its reading of a streamed raster job, pass through the app's queue first; and a job
-//    refused because the queue is full is told so, not that another job is printing.
+// 3. Starting jobs can start one job twice (queue.h says how): PAPPL's two ways of starting a job
+//    (its job check, and its reading of a streamed raster job) pass through the app's queue first;
+//    and a job refused because the queue is full is told so, not that another job is printing.
 // 4. print-darkness-supported is the number of darkness levels, but PAPPL gives twice the number
 //    the driver has: clients are told the printer's five.
 // 5. Setting a printer's defaults (web interface, `modify`, Set-Printer-Attributes) drops the
@@ -123,13 +123,6 @@ void _papplJobCopyDocumentData(pappl_client_t* client, pappl_job_t* job)
 {
     static const auto real = nextDefinition("_papplJobCopyDocumentData", &_papplJobCopyDocumentData);
     copyDocumentInTurn(client, job, real);
-}
-
-void _papplJobProcessRaster(pappl_job_t* job, pappl_client_t* client)
-{
-    static const auto real = nextDefinition("_papplJobProcessRaster", &_papplJobProcessRaster);
-    streamStarts(job);
-    real(job, client);
 }
 
 }  // extern "C"

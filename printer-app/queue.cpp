@@ -1,6 +1,9 @@
 // The queue's gate and job starts. Jobs run in PAPPL's own job thread (_papplJobProcess), started
-// here. The gate is one mutex for all printers: it is held while a check looks at the jobs and a
-// job's thread is made, never while a job prints.
+// here. The gate is one mutex for all printers, and the innermost lock: it guards the app's own
+// records alone and is never held across a call into PAPPL (whose system, printer and job locks
+// come first, in that order) or a wait. A check looks at PAPPL's jobs without it, then takes it
+// to let a job through only when no other check let one through since it looked (a generation
+// count per printer says so).
 #include "queue.h"
 
 #include <pthread.h>
@@ -28,14 +31,14 @@ constexpr int kIntervalSeconds = 2;
 constexpr time_t kStartSeconds = 30;
 
 struct Starting {
-    int job;      // its id
-    time_t since;
+    int job = 0;  // its id (0: none yet)
+    time_t since = 0;
+    unsigned generation = 0;  // jobs let through so far
 };
 
 std::mutex gGate;
 std::map<pappl_printer_t*, Starting> gStarting;  // per printer, the job last let through
 std::map<pappl_printer_t*, std::set<int>> gWaitingStreams;  // streamed raster jobs waiting their turn
-thread_local bool tHoldingGate = false;  // a streamed job's thread, between its turn and its start
 thread_local bool tChecking = false;     // within a check, which may release held jobs
 int gMaxJobs = 100;
 
@@ -80,22 +83,62 @@ Jobs jobsOf(pappl_printer_t* printer)
     return j;
 }
 
-// Under the gate: no job prints, and the job last let through has left "pending" (its thread
-// has marked it processing, or it ended).
-bool printerFree(pappl_printer_t* printer, const Jobs& jobs)
+// What a check saw of a printer, without the gate: its jobs, its state, the job last let through
+// (as the gate's record said when the check began) and whether that one has yet to start.
+struct Look {
+    Jobs jobs;
+    bool stopped = false;
+    Starting starting;
+    bool startingPending = false;
+};
+
+Look lookAt(pappl_printer_t* printer)
 {
-    if (jobs.printing)
+    Look look;
+    {
+        std::lock_guard<std::mutex> lock(gGate);
+        look.starting = gStarting[printer];
+    }
+    look.jobs = jobsOf(printer);
+    look.stopped = papplPrinterGetState(printer) == IPP_PSTATE_STOPPED;
+    if (look.starting.job) {
+        pappl_job_t* job = papplPrinterFindJob(printer, look.starting.job);
+        // A streamed job is held until PAPPL has its first bytes, then pending until it prints.
+        ipp_jstate_t state = job ? papplJobGetState(job) : IPP_JSTATE_COMPLETED;
+        look.startingPending = state == IPP_JSTATE_PENDING || state == IPP_JSTATE_HELD;
+        if (look.startingPending && time(nullptr) - look.starting.since >= kStartSeconds) {
+            papplLogJob(job, PAPPL_LOGLEVEL_WARN, "Was let through %d seconds ago and has not started.",
+                        int(kStartSeconds));
+            look.startingPending = false;
+        }
+    }
+    return look;
+}
+
+// No job prints, and the job last let through has left "pending" (its thread has marked it
+// processing, or it ended).
+bool printerFree(const Look& look)
+{
+    return !look.jobs.printing && !look.startingPending;
+}
+
+// Under the gate: lets job `id` through when no other check did since `look` began.
+bool letThrough(pappl_printer_t* printer, const Look& look, int id)
+{
+    Starting& starting = gStarting[printer];
+    if (starting.generation != look.starting.generation)
         return false;
-    auto starting = gStarting.find(printer);
-    if (starting == gStarting.end())
-        return true;
-    pappl_job_t* job = papplPrinterFindJob(printer, starting->second.job);
-    if (!job || papplJobGetState(job) != IPP_JSTATE_PENDING)
-        return true;
-    if (time(nullptr) - starting->second.since < kStartSeconds)
-        return false;
-    papplLogJob(job, PAPPL_LOGLEVEL_WARN, "Was let through %d seconds ago and has not started.", int(kStartSeconds));
+    starting = {id, time(nullptr), starting.generation + 1};
     return true;
+}
+
+// A let-through whose job never started (its thread could not be made): the queue may go on.
+void forget(pappl_printer_t* printer, int id)
+{
+    std::lock_guard<std::mutex> lock(gGate);
+    Starting& starting = gStarting[printer];
+    if (starting.job == id)
+        starting.job = 0;
 }
 
 // PAPPL's own job thread: opens the printer, prints, ends the job.
@@ -132,22 +175,27 @@ void checkJobsInTurn(pappl_printer_t* printer)
 {
     if (tChecking)  // a release below calls back into the check
         return;
-    std::lock_guard<std::mutex> lock(gGate);
     tChecking = true;
     releaseTimedHolds(printer);
     tChecking = false;
-    Jobs jobs = jobsOf(printer);
+    Look look = lookAt(printer);
+    pappl_job_t* job = look.jobs.oldest;
     // A stopped printer starts nothing; a streamed raster job is its client's to start.
-    if (!jobs.oldest || jobs.streamPending || !printerFree(printer, jobs) ||
-        papplPrinterGetState(printer) == IPP_PSTATE_STOPPED || streamWaitsAhead(printer, jobs.oldest))
+    if (!job || look.jobs.streamPending || !printerFree(look) || look.stopped)
         return;
+    const int id = papplJobGetID(job);
+    {
+        std::lock_guard<std::mutex> lock(gGate);
+        if (streamWaitsAhead(printer, job) || !letThrough(printer, look, id))
+            return;
+    }
     pthread_t thread;
-    if (pthread_create(&thread, nullptr, startJob, jobs.oldest) != 0) {
-        papplLogJob(jobs.oldest, PAPPL_LOGLEVEL_ERROR, "Cannot start the job's thread: %s", strerror(errno));
-        return;  // the printers' watch tries again
+    if (pthread_create(&thread, nullptr, startJob, job) != 0) {
+        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Cannot start the job's thread: %s", strerror(errno));
+        forget(printer, id);  // the printers' watch tries again
+        return;
     }
     pthread_detach(thread);
-    gStarting[printer] = {papplJobGetID(jobs.oldest), time(nullptr)};
 }
 
 void copyDocumentInTurn(pappl_client_t* client, pappl_job_t* job, void (*copy)(pappl_client_t*, pappl_job_t*))
@@ -164,41 +212,29 @@ void copyDocumentInTurn(pappl_client_t* client, pappl_job_t* job, void (*copy)(p
         std::lock_guard<std::mutex> lock(gGate);
         gWaitingStreams[printer].insert(id);
     }
-    // Its turn: the printer free, and no job accepted before it still waiting to start.
+    // Its turn: the printer free, and no job accepted before it still waiting to start. Once let
+    // through, no other job starts until PAPPL has marked this one processing and it has ended.
     for (;;) {
-        gGate.lock();
-        Jobs jobs = jobsOf(printer);
-        bool turn = printerFree(printer, jobs) && (!jobs.oldest || papplJobGetID(jobs.oldest) > id) &&
-                    *gWaitingStreams[printer].begin() == id;
         bool ended = papplJobGetState(job) >= IPP_JSTATE_CANCELED || !papplSystemIsRunning(system);
-        if (turn || ended) {
-            gWaitingStreams[printer].erase(id);
-            if (ended) {
-                gGate.unlock();
-                papplClientRespondIPP(client, IPP_STATUS_ERROR_NOT_POSSIBLE, "The job ended before it could print.");
-                return;
-            }
-            break;
+        Look look = lookAt(printer);
+        bool free = printerFree(look) && (!look.jobs.oldest || papplJobGetID(look.jobs.oldest) > id);
+        bool turn = false;
+        {
+            std::lock_guard<std::mutex> lock(gGate);
+            std::set<int>& waiting = gWaitingStreams[printer];
+            turn = !ended && free && *waiting.begin() == id && letThrough(printer, look, id);
+            if (turn || ended)
+                waiting.erase(id);
         }
-        gGate.unlock();
+        if (ended) {
+            papplClientRespondIPP(client, IPP_STATUS_ERROR_NOT_POSSIBLE, "The job ended before it could print.");
+            return;
+        }
+        if (turn)
+            break;
         usleep(100000);
     }
-    // PAPPL finds no job processing, and starts this one (streamStarts lets go of the gate).
-    tHoldingGate = true;
-    copy(client, job);
-    if (tHoldingGate) {  // it did not get as far as the start (refused, or its data broke off)
-        tHoldingGate = false;
-        gGate.unlock();
-    }
-}
-
-void streamStarts(pappl_job_t* job)
-{
-    if (!tHoldingGate)
-        return;
-    gStarting[papplJobGetPrinter(job)] = {papplJobGetID(job), time(nullptr)};
-    tHoldingGate = false;
-    gGate.unlock();
+    copy(client, job);  // PAPPL finds no job processing, and starts this one
 }
 
 const char* queueFullReason(pappl_client_t* client)

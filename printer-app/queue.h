@@ -10,15 +10,19 @@
 // after a check for a processing job that is open to the same race, and is refused as busy
 // whenever a job prints. Its check also releases timed holds while their time is still to come.
 //
-// So the app starts every job itself (guards.cpp routes PAPPL's calls here), under one gate:
-// - a start happens only with the gate held, when no job of the printer is processing and the
-//   job last let through is no longer pending (its thread has marked it processing, or it ended);
-// - the job let through is recorded before the gate is let go.
+// So the app starts every job itself (guards.cpp routes PAPPL's calls here), letting one job of a
+// printer through at a time:
+// - a check looks at the printer's jobs (under PAPPL's locks, not the app's), and lets the oldest
+//   waiting job through only when no job of the printer is processing and the job last let through
+//   has started and ended (it is no longer pending, or held as a streamed job is until its first
+//   bytes come);
+// - the job let through is recorded under the gate, and only when no other check let one through
+//   since this one looked; the job's thread is made after the gate is let go.
 // Between letting a job through and its thread marking it processing, every other check finds the
-// recorded job still pending and starts nothing; from then on it finds a job processing. So no job
+// recorded job yet to start and starts nothing; from then on it finds a job processing. So no job
 // starts twice, and none starts while another prints. A streamed raster job waits for its turn
-// (its client's upload waits with it), then passes PAPPL's busy check holding the gate, which it
-// lets go as PAPPL starts it.
+// (its client's upload waits with it), is let through the same way, and PAPPL then finds the
+// printer free. No lock of the app's is held while PAPPL is called or while anyone waits.
 #pragma once
 
 #include <pappl/pappl.h>
@@ -34,9 +38,6 @@ void checkJobsInTurn(pappl_printer_t* printer);
 
 // PAPPL's reading of a job's document (`copy`), for a streamed raster job once its turn has come.
 void copyDocumentInTurn(pappl_client_t* client, pappl_job_t* job, void (*copy)(pappl_client_t*, pappl_job_t*));
-
-// PAPPL's start of a streamed raster job, called within copyDocumentInTurn: lets the job through.
-void streamStarts(pappl_job_t* job);
 
 // PAPPL answers a job refused at the queue's limit "Currently printing another job.": the reason
 // it gives in place of that, when the client's printer holds max-jobs jobs; null otherwise.
