@@ -278,6 +278,39 @@ pappl_system_t* makeSystem(int count, cups_option_t* options, void*)
     return system;
 }
 
+// True when `dir` is a folder of this user's that no one else may enter.
+bool ownPrivateFolder(const std::string& dir)
+{
+    struct stat info {};
+    return lstat(dir.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == getuid() &&
+           (info.st_mode & 077) == 0;
+}
+
+// A server run by a normal user keeps its control socket and spool (PAPPL names both in its
+// temporary folder) where no other user can take their names first: $XDG_RUNTIME_DIR, or else a
+// folder of its own in /tmp, unless TMPDIR names another place. The server and its subcommands
+// find the same folder. False, with a message, when /tmp's folder is not this user's alone.
+bool privateTempDir()
+{
+    if (getuid() == 0)
+        return true;
+    if (const char* tmp = getenv("TMPDIR"); tmp && *tmp && strcmp(tmp, "/tmp") != 0 && strcmp(tmp, "/tmp/") != 0)
+        return true;
+    if (const char* runtime = getenv("XDG_RUNTIME_DIR"); runtime && *runtime && ownPrivateFolder(runtime)) {
+        setenv("TMPDIR", runtime, 1);
+        return true;
+    }
+    std::string dir = "/tmp/" + gBaseName + "-" + std::to_string(getuid());
+    mkdir(dir.c_str(), 0700);
+    if (!ownPrivateFolder(dir)) {
+        fprintf(stderr, "%s: %s is not a folder of this user's alone (mode 0700); remove it or set XDG_RUNTIME_DIR\n",
+                gBaseName.c_str(), dir.c_str());
+        return false;
+    }
+    setenv("TMPDIR", dir.c_str(), 1);
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[])
@@ -286,6 +319,8 @@ int main(int argc, char* argv[])
     const char* slash = strrchr(argv[0], '/');
     gBaseName = slash ? slash + 1 : argv[0];
     gServerMode = argc > 1 && strcmp(argv[1], "server") == 0;
+    if (!privateTempDir())
+        return 1;
     if (gServerMode)
         umask(077);  // its state, TLS key, spool and log are its own (a job's stages get their folder from it)
     addSocketDevice();

@@ -10,7 +10,8 @@
 # - passwords: wrong ones (empty, one character off, a prefix, another) refused, slowly, from
 #   loopback and from the other host; the right one, and a hash written by version 1.5.0, let in;
 # - Host and Origin: rebound names and other sites' forms refused;
-# - files: a job's working folder is lp's alone, the state file 0600, file: devices off.
+# - files: a job's working folder is lp's alone, the state file 0600, file: devices off, and a
+#   server run by a normal user keeps its socket in a folder of its own.
 # Usage: app_attack_test.sh APP KORVIDECODE PDF
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/app_root.sh"
@@ -97,6 +98,7 @@ row "planted job lines: dropped from the state" 0 "$(grep -c 'victim' "$work/sta
 row "the state file's mode" 600 "$(stat -c %a "$work/state")"
 
 echo "--- a job's working folder, file: devices"
+mkdir -m 0755 "$work/drop"  # a folder a file: device would write files into
 printf '%%!PS\n{ 1 1 add pop } loop\n' >"$work/endless.ps"
 chmod 0644 "$work/endless.ps"
 loop=$(submit "$work/endless.ps" -d filetype=application/postscript)
@@ -105,7 +107,7 @@ row "the working folder of a running job: mode and owner" "700 lp" "$(stat -c '%
 ipptool -d cancel="$loop" -d skipop=1 "ipp://%2Frun%2Fkorvi-printer-app.sock/ipp/print/korvi" "$here/app-admin.test" >/dev/null
 wait_until 100 sh -c "! ls -d '$work/tmp'/korvi-job-* >/dev/null 2>&1" || fail "the working folder outlived the job"
 row "Create-Printer with a file: device (control socket, root)" client-error-attributes-or-values-not-supported \
-  "$(status -- -d skipop=1 -d create=filed -d device="file://$work/out.sh" "ipp://%2Frun%2Fkorvi-printer-app.sock/ipp/system" "$here/app-admin.test")"
+  "$(status -- -d skipop=1 -d create=filed -d device="file://$work/drop?ext=sh" "ipp://%2Frun%2Fkorvi-printer-app.sock/ipp/system" "$here/app-admin.test")"
 
 echo "--- Host and Origin"
 for h in 1.evil.example x.local evil.example localhost '[::1]' korvi-test-host.local; do
@@ -213,4 +215,19 @@ row "auth-service: korvilp (not in the admin group) over ipps" refused \
   "$(status remote -- -d op=Pause-Printer "ipps://korvilp:Korvi-Test-1@$server:$port/ipp/print/korvi" "$here/app-admin.test")"
 cancel_all
 stop_app TERM 10
+
+echo "--- a server run by a normal user"
+# (/tmp is this machine's: what this part makes there goes when the test ends)
+dir=/tmp/korvi-printer-app-$(id -u nobody)
+trap 'rm -rf /tmp/korvi-printer-app-4803 "$dir"; [ -n "${KORVI_KEEP:-}" ] || rm -rf "$work"' EXIT
+mkdir -m 0755 /tmp/korvi-printer-app-4803  # korvilp's folder name, taken first by another user
+as korvilp env HOME=/nonexistent "$app" server -o server-port=$((port + 1)) >"$work/user.out" 2>&1 &&
+  fail "korvilp's server started in a folder another user made"
+row "korvilp: a taken folder refused, saying why" yes "$(grep -q 'is not a folder of this user' "$work/user.out" && echo yes)"
+as nobody env HOME=/nonexistent "$app" server -o server-port=$((port + 1)) >>"$work/user.out" 2>&1 &
+user_pid=$!
+wait_until 100 test -S "$dir/korvi-printer-app$(id -u nobody).sock" || fail "nobody's server has no socket in $dir"
+row "nobody's server: its socket's folder, mode and owner" "700 nobody" "$(stat -c '%a %U' "$dir")"
+row "nobody's subcommand finds it" "" "$(as nobody env HOME=/nonexistent "$app" printers)"
+stop_pid "$user_pid"
 echo "PASS: the Printer Application against an attacker"
