@@ -6,8 +6,9 @@
 // open under it). The app's rule, like a network printer's and CUPS's default policy:
 // - Printing, and looking at printers and jobs, is open to every host, over ipp and ipps, with no
 //   login (an auth-service does not change that: PAPPL would then demand TLS of every printer).
-// - A job is changed (cancelled, held, released, added to) by its owner, the name its client
-//   sends (on the control socket, the peer's own user name), or by an administrator.
+// - A job is changed (cancelled, held, released, added to) by its owner (owners.h: the login, the
+//   control socket's peer, or the name a client sends from the address the job came from), or by
+//   an administrator.
 // - Everything else (web pages that change or read the server, IPP administration) is the
 //   administrator's:
 //   - on the control socket: root and the members of the administrators' group (peer.h);
@@ -21,9 +22,14 @@
 #include <cstring>
 #include <string>
 
+#include "access.h"
 #include "interpose.h"
+#include "owners.h"
 #include "password.h"
 #include "peer.h"
+
+extern "C" http_status_t _papplClientIsAuthorizedForGroup(pappl_client_t* client, bool allowRemote, const char* group,
+                                                          gid_t groupId);
 
 namespace {
 
@@ -73,15 +79,6 @@ bool basicCredentials(pappl_client_t* client, std::string& user, std::string& pa
     return true;
 }
 
-// The name of who sends a request: the login, or else the name the client gives.
-const char* requester(pappl_client_t* client)
-{
-    if (const char* user = papplClientGetUsername(client); user && *user)
-        return user;
-    ipp_attribute_t* name = ippFindAttribute(papplClientGetRequest(client), "requesting-user-name", IPP_TAG_NAME);
-    return name ? ippGetString(name, 0, nullptr) : nullptr;
-}
-
 // IPP operations that PAPPL checks as printing but that change a printer or someone's job.
 bool isAdminOperation(ipp_op_t op)
 {
@@ -102,7 +99,55 @@ bool respondUnlessAuthorized(pappl_client_t* client, http_status_t code)
     return false;
 }
 
+bool needsTls(pappl_client_t* client)
+{
+    return !isLoopback(client) && !papplClientIsEncrypted(client) &&
+           !(papplSystemGetOptions(papplClientGetSystem(client)) & PAPPL_SOPTIONS_NO_TLS);
+}
+
 }  // namespace
+
+const char* requester(pappl_client_t* client)
+{
+    if (const char* user = papplClientGetUsername(client); user && *user)
+        return user;
+    ipp_attribute_t* name = ippFindAttribute(papplClientGetRequest(client), "requesting-user-name", IPP_TAG_NAME);
+    return name ? ippGetString(name, 0, nullptr) : nullptr;
+}
+
+bool viewerIsAdministrator(pappl_client_t* client)
+{
+    if (onControlSocket(client))
+        return peerIsAdmin(client);
+    if (!adminLoginConfigured(papplClientGetSystem(client)))
+        return isLoopback(client);
+    const char* field = httpGetField(papplClientGetHTTP(client), HTTP_FIELD_AUTHORIZATION);
+    return field && *field && papplClientIsAuthorized(client) == HTTP_STATUS_CONTINUE;
+}
+
+bool loginAccepted(pappl_client_t* client)
+{
+    const char* field = httpGetField(papplClientGetHTTP(client), HTTP_FIELD_AUTHORIZATION);
+    if (onControlSocket(client) || !field || !*field)
+        return true;
+    if (needsTls(client))
+        return respondUnlessAuthorized(client, HTTP_STATUS_UPGRADE_REQUIRED);
+    pappl_system_t* system = papplClientGetSystem(client);
+    std::string user, password;
+    bool basic = basicCredentials(client, user, password);
+    if (basic && user == kWebAdminUser && webPasswordSet(system)) {
+        loginFrom(client);
+        if (!webPasswordMatches(client, password.c_str()))
+            return respondUnlessAuthorized(client, HTTP_STATUS_UNAUTHORIZED);
+        ipp_t* request = papplClientGetRequest(client);
+        ippDeleteAttribute(request, ippFindAttribute(request, "requesting-user-name", IPP_TAG_ZERO));
+        ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, kWebAdminUser);
+        return true;
+    }
+    if (basic && papplSystemGetAuthService(system))  // any user of the service; PAPPL keeps the name
+        return respondUnlessAuthorized(client, _papplClientIsAuthorizedForGroup(client, true, nullptr, gid_t(-1)));
+    return respondUnlessAuthorized(client, HTTP_STATUS_UNAUTHORIZED);
+}
 
 extern "C" {
 
@@ -119,7 +164,7 @@ http_status_t papplClientIsAuthorized(pappl_client_t* client)
     bool loopback = isLoopback(client);
     if (!adminLoginConfigured(system))
         return loopback ? HTTP_STATUS_CONTINUE : HTTP_STATUS_FORBIDDEN;
-    if (!loopback && !papplClientIsEncrypted(client) && !(papplSystemGetOptions(system) & PAPPL_SOPTIONS_NO_TLS))
+    if (needsTls(client))
         return HTTP_STATUS_UPGRADE_REQUIRED;
     std::string user, password;
     if (basicCredentials(client, user, password) && user == kWebAdminUser && webPasswordSet(system)) {
@@ -171,11 +216,8 @@ bool _papplPrinterIsAuthorized(pappl_client_t* client)
     ipp_op_t op = papplClientGetOperation(client);
     pappl_job_t* job = papplClientGetJob(client);
     bool admin = isAdminOperation(op);
-    if (!admin && job && changesJob(op)) {
-        const char* owner = papplJobGetUsername(job);
-        const char* user = requester(client);
-        admin = !owner || !user || strcmp(owner, user) != 0;
-    }
+    if (!admin && job && changesJob(op))
+        admin = !ownsJob(client, job);
     return admin ? respondUnlessAuthorized(client, papplClientIsAuthorized(client)) : true;
 }
 

@@ -6,7 +6,10 @@
 // - no name or text value (IPP attributes, web forms) may hold a control character: PAPPL writes
 //   them into its state file unescaped, one line per printer or job, and a newline there would add
 //   lines of the sender's choosing (a printer with a file device, a job naming any file);
-// - on the control socket a job's owner is the peer's own user, whatever requesting-user-name says.
+// - on the control socket a job's owner is the peer's own user, whatever requesting-user-name says;
+//   a login a client sends with a job's request makes the job that user's (owners.h);
+// - what the answers show of other users' jobs is kept private (owners.h);
+// - clients without a login stay within the limits (limits.h).
 // The definitions here take the place of PAPPL's (interpose.h says how).
 #include <pappl/pappl.h>
 #include <unistd.h>
@@ -17,9 +20,12 @@
 #include <string>
 #include <vector>
 
+#include "access.h"
 #include "door.h"
 #include "filedevice.h"
 #include "interpose.h"
+#include "limits.h"
+#include "owners.h"
 #include "peer.h"
 #include "requestcheck.h"
 
@@ -123,6 +129,42 @@ bool requestAccepted(pappl_client_t* client)
     return true;
 }
 
+// Operations that make or use a job, for which a login sent along counts (owners.h).
+bool jobOperation(ipp_op_t op)
+{
+    switch (op) {
+    case IPP_OP_PRINT_JOB:
+    case IPP_OP_PRINT_URI:
+    case IPP_OP_CREATE_JOB:
+    case IPP_OP_SEND_DOCUMENT:
+    case IPP_OP_CLOSE_JOB:
+    case IPP_OP_CANCEL_JOB:
+    case IPP_OP_HOLD_JOB:
+    case IPP_OP_RELEASE_JOB:
+    case IPP_OP_GET_JOBS:
+    case IPP_OP_GET_JOB_ATTRIBUTES:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// PAPPL's handling of a printer's or a job's request, between the door's checks and what the
+// answer may show.
+void processJobRequest(pappl_client_t* client, void (*process)(pappl_client_t*))
+{
+    ipp_op_t op = papplClientGetOperation(client);
+    if (!requestAccepted(client) || (jobOperation(op) && !loginAccepted(client)) || !requestWithinLimits(client))
+        return;
+    noteResponse(nullptr);
+    process(client);
+    if (op == IPP_OP_PRINT_JOB || op == IPP_OP_PRINT_URI || op == IPP_OP_CREATE_JOB)
+        recordCreator(client);
+    else if (op == IPP_OP_GET_JOBS || op == IPP_OP_GET_JOB_ATTRIBUTES)
+        hidePrivateValues(client);
+    noteResponse(nullptr);
+}
+
 }  // namespace
 
 void allowHostName(const char* name)
@@ -142,15 +184,13 @@ bool _papplClientProcessIPP(pappl_client_t* client)
 void _papplPrinterProcessIPP(pappl_client_t* client)
 {
     static const auto real = nextDefinition("_papplPrinterProcessIPP", &_papplPrinterProcessIPP);
-    if (requestAccepted(client))
-        real(client);
+    processJobRequest(client, real);
 }
 
 void _papplJobProcessIPP(pappl_client_t* client)
 {
     static const auto real = nextDefinition("_papplJobProcessIPP", &_papplJobProcessIPP);
-    if (requestAccepted(client))
-        real(client);
+    processJobRequest(client, real);
 }
 
 void _papplSystemProcessIPP(pappl_client_t* client)

@@ -9,13 +9,16 @@
 //    is not made (dnssd.cpp leaves it out of the TXT records, and says what else it mends there).
 // 3. Starting jobs can start one job twice (queue.h says how): PAPPL's two ways of starting a job
 //    (its job check, and its reading of a streamed raster job) pass through the app's queue first;
-//    and a job refused because the queue is full is told so, not that another job is printing.
+//    and a job refused because the queue is full is told so, not that another job is printing
+//    (nor a document past max-document-size that PAPPL could not read it; limits.h).
 // 4. print-darkness-supported is the number of darkness levels, but PAPPL gives twice the number
 //    the driver has: clients are told the printer's five.
 // 5. Setting a printer's defaults (web interface, `modify`, Set-Printer-Attributes) drops the
 //    default orientation: it is kept here.
 // 6. Whenever avahi-daemon connects (also as the server starts) PAPPL sets the host name back to
 //    avahi's, and the name given with server-hostname is lost: a name that was set is kept.
+// 7. Each IPP answer PAPPL starts is noted, so that owners.cpp can keep other
+//    users' job values out of it.
 #include <avahi-client/client.h>
 #include <avahi-common/error.h>
 #include <cups/file.h>
@@ -30,6 +33,8 @@
 
 #include "darkness.h"
 #include "interpose.h"
+#include "limits.h"
+#include "owners.h"
 #include "queue.h"
 
 extern "C" {
@@ -100,7 +105,11 @@ ipp_t* papplClientRespondIPP(pappl_client_t* client, ipp_status_t status, const 
         va_end(args);
     }
     const char* full = status == IPP_STATUS_ERROR_BUSY ? queueFullReason(client) : nullptr;
-    return message ? real(client, status, "%s", full ? full : text) : real(client, status, nullptr);
+    if (documentTooLarge(status, full))
+        message = full;
+    ipp_t* response = message ? real(client, status, "%s", full ? full : text) : real(client, status, nullptr);
+    noteResponse(response);
+    return response;
 }
 
 void _papplSystemSetHostNameNoLock(pappl_system_t* system, const char* value)
@@ -122,7 +131,7 @@ void _papplPrinterCheckJobs(pappl_printer_t* printer)
 void _papplJobCopyDocumentData(pappl_client_t* client, pappl_job_t* job)
 {
     static const auto real = nextDefinition("_papplJobCopyDocumentData", &_papplJobCopyDocumentData);
-    copyDocumentInTurn(client, job, real);
+    copyDocumentInTurn(client, job, [](pappl_client_t* c, pappl_job_t* j) { copyWithinLimit(c, j, real); });
 }
 
 }  // extern "C"

@@ -9,7 +9,8 @@
 // private-server, spool-directory, log-file (default standard error), log-level, state-file; and
 // the app's stall-timeout (seconds a job's conversion may send nothing, default 300, 0 for never)
 // and max-jobs (jobs a printer holds, waiting or printing, default 100), and file-device (yes lets
-// printers use file:// character devices; off by default).
+// printers use file:// character devices; off by default), and the limits on clients without a
+// login: max-document-size (MB), max-jobs-per-user, max-jobs-per-host and hold-expiry (limits.h).
 #include <pappl/pappl.h>
 
 #include <sys/socket.h>
@@ -31,6 +32,7 @@
 #include "door.h"
 #include "driver.h"
 #include "filedevice.h"
+#include "limits.h"
 #include "names.h"
 #include "offline.h"
 #include "peer.h"
@@ -118,6 +120,23 @@ pappl_soptions_t serverOptions(const char* list)
     return pappl_soptions_t(options);
 }
 
+bool gRuntimeFolder = false;  // SNAP_COMMON was set here to move root's socket (useRuntimeFolder)
+
+// Root's control socket in the service's runtime folder, /run/korvi-printer-app (the unit's
+// RuntimeDirectory), where it exists, rather than in /run itself, which the unit keeps read-only.
+// PAPPL places root's socket in $SNAP_COMMON when that is set; server and subcommands alike
+// find the folder, so they agree.
+void useRuntimeFolder()
+{
+    std::string dir = "/run/" + gBaseName;
+    struct stat info {};
+    if (getuid() != 0 || getenv("SNAP_COMMON") || lstat(dir.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) ||
+        info.st_uid != 0 || (info.st_mode & (S_IWGRP | S_IWOTH)))
+        return;
+    setenv("SNAP_COMMON", dir.c_str(), 1);
+    gRuntimeFolder = true;
+}
+
 // PAPPL's control socket for this user: where its subcommands find the server.
 std::string controlSocket()
 {
@@ -174,8 +193,13 @@ bool serverSettings(int count, cups_option_t* options, int& port)
     long stall = number("stall-timeout", option("stall-timeout", count, options, "300"), 0, 86400);
     long jobs = number("max-jobs", option("max-jobs", count, options, "100"), 1, 10000);
     long p = number("server-port", option("server-port", count, options, "8631"), 0, 65535);
-    if (stall < 0 || jobs < 0 || p < 0)
+    long document = number("max-document-size", option("max-document-size", count, options, "1024"), 1, 1048576);
+    long perUser = number("max-jobs-per-user", option("max-jobs-per-user", count, options, "1000"), 1, 1000000);
+    long perHost = number("max-jobs-per-host", option("max-jobs-per-host", count, options, "1000"), 1, 1000000);
+    long expiry = number("hold-expiry", option("hold-expiry", count, options, "86400"), 0, 31536000);
+    if (stall < 0 || jobs < 0 || p < 0 || document < 0 || perUser < 0 || perHost < 0 || expiry < 0)
         return false;
+    setLimits({int64_t(document) << 20, int(perUser), int(perHost), int(expiry)});
     setStallTimeout(int(stall));
     setMaxJobs(int(jobs));
     port = int(p);
@@ -192,7 +216,7 @@ bool serverSettings(int count, cups_option_t* options, int& port)
 // in a folder of its own (the systemd unit's StateDirectory, the only place there it may write).
 std::string defaultStateFile()
 {
-    if (const char* snap = getenv("SNAP_COMMON"))
+    if (const char* snap = getenv("SNAP_COMMON"); snap && !gRuntimeFolder)
         return std::string(snap) + "/" + gBaseName + ".state";
     if (getuid() == 0) {
         std::string dir = "/var/lib/" + gBaseName;
@@ -274,6 +298,7 @@ pappl_system_t* makeSystem(int count, cups_option_t* options, void*)
             nullptr);
         watchPrinters(system);
         watchQueues(system);
+        watchHolds(system);
     }
     return system;
 }
@@ -321,6 +346,7 @@ int main(int argc, char* argv[])
     gServerMode = argc > 1 && strcmp(argv[1], "server") == 0;
     if (!privateTempDir())
         return 1;
+    useRuntimeFolder();
     if (gServerMode)
         umask(077);  // its state, TLS key, spool and log are its own (a job's stages get their folder from it)
     addSocketDevice();

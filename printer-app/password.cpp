@@ -3,18 +3,16 @@
 // ("NONCE~SHA256(NONCE:password)", PAPPL's form) is still checked, soundly; new ones are yescrypt.
 #include "password.h"
 
-#include <crypt.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstring>
 #include <map>
-#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 
 #include "interpose.h"
+#include "passwordhash.h"
 
 namespace {
 
@@ -29,53 +27,6 @@ std::map<std::string, Failures> gFailures;  // by client address
 
 constexpr auto kForgetAfter = std::chrono::minutes(15);
 constexpr int kMaxDelaySeconds = 30;
-
-bool equalInConstantTime(const std::string& a, const std::string& b)
-{
-    unsigned char differ = a.size() == b.size() ? 0 : 1;
-    for (size_t i = 0; i < a.size(); ++i)
-        differ |= static_cast<unsigned char>(a[i] ^ (i < b.size() ? b[i] : 0));
-    return differ == 0;
-}
-
-std::string sha256Hex(const std::string& text)
-{
-    unsigned char hash[32];
-    char hex[65];
-    cupsHashData("sha2-256", text.data(), text.size(), hash, sizeof hash);
-    cupsHashString(hash, sizeof hash, hex, sizeof hex);
-    return hex;
-}
-
-std::string cryptWith(const char* password, const char* setting)
-{
-    auto data = std::make_unique<crypt_data>();
-    const char* hash = crypt_rn(password, setting, data.get(), int(sizeof *data));
-    return hash && hash[0] != '*' ? hash : "";
-}
-
-std::string newHash(const char* password)
-{
-    char setting[CRYPT_GENSALT_OUTPUT_SIZE];
-    if (!crypt_gensalt_rn("$y$", 0, nullptr, 0, setting, sizeof setting))
-        return "";
-    return cryptWith(password, setting);
-}
-
-bool hashMatches(const std::string& stored, const char* password)
-{
-    if (stored.empty() || !password)
-        return false;
-    if (stored[0] == '$') {
-        std::string hash = cryptWith(password, stored.c_str());
-        return !hash.empty() && equalInConstantTime(hash, stored);
-    }
-    size_t tilde = stored.find('~');
-    if (tilde == std::string::npos)
-        return false;
-    std::string nonce = stored.substr(0, tilde);
-    return equalInConstantTime(nonce + "~" + sha256Hex(nonce + ":" + password), stored);
-}
 
 std::string storedHash(pappl_system_t* system)
 {
@@ -122,7 +73,7 @@ bool webPasswordSet(pappl_system_t* system)
 
 bool webPasswordMatches(pappl_client_t* client, const char* password)
 {
-    if (hashMatches(storedHash(papplClientGetSystem(client)), password))
+    if (passwordMatches(storedHash(papplClientGetSystem(client)), password))
         return true;
     failed(client);
     return false;
@@ -147,10 +98,10 @@ char* papplSystemHashPassword(pappl_system_t* system, const char* salt, const ch
     if (!system || !password)
         return buffer;
     if (!salt || !*salt) {
-        papplCopyString(buffer, newHash(password).c_str(), bufsize);
+        papplCopyString(buffer, newPasswordHash(password).c_str(), bufsize);
         return buffer;
     }
-    if (hashMatches(salt, password)) {
+    if (passwordMatches(salt, password)) {
         papplCopyString(buffer, salt, bufsize);
     } else {
         papplCopyString(buffer, "*", bufsize);

@@ -1,11 +1,12 @@
-// The Printer Application's checks of what a client sends (names, Host, Origin) and its removal of
-// a folder others could write into, without a server.
+// The Printer Application's checks of what a client sends (names, Host, Origin), the web
+// password's hashes, and its removal of a folder others could write into, without a server.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <fstream>
 
+#include "passwordhash.h"
 #include "removetree.h"
 #include "requestcheck.h"
 
@@ -103,4 +104,27 @@ TEST(AppRequest, RemovingATreeNeverFollowsALink)
     EXPECT_TRUE(removeTree(tree));
     EXPECT_EQ(access((outside + "/keep").c_str(), F_OK), 0);
     EXPECT_TRUE(removeTree(base));
+}
+
+// A new hash is yescrypt and opens with its password alone; a hash in the form earlier versions
+// stored still opens with its own. Wrong ones: empty, one character off, a prefix, a longer one.
+TEST(AppRequest, WebPasswordsAreCheckedWhole)
+{
+    const std::string hash = newPasswordHash("Korvi-Test-1");
+    ASSERT_EQ(hash.rfind("$y$", 0), 0u) << hash;
+    const std::string legacy = "0123456789abcdef~" + sha256Hex("0123456789abcdef:Korvi-Old-1");
+    struct Case {
+        const std::string& stored;
+        const char* password;
+        bool opens;
+    } cases[] = {
+        {hash, "Korvi-Test-1", true},    {hash, "", false},           {hash, "Korvi-Test-2", false},
+        {hash, "Korvi-Test-", false},    {hash, "Korvi-Test-12", false}, {legacy, "Korvi-Old-1", true},
+        {legacy, "", false},             {legacy, "Korvi-Old-2", false}, {legacy, "Korvi-Old-", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(passwordMatches(c.stored, c.password), c.opens) << c.stored << " / " << c.password;
+    EXPECT_FALSE(passwordMatches("", "anything"));
+    EXPECT_FALSE(passwordMatches("no-separator", "no-separator"));
+    EXPECT_NE(newPasswordHash("Korvi-Test-1"), hash) << "each hash has a salt of its own";
 }

@@ -7,9 +7,12 @@
 # - who administers: transport (control socket as root, as a member of lpadmin, as nobody;
 #   127.0.0.1; ::1; another host) x setting (nothing, a web password, an auth-service) x
 #   operation, as README's access table says;
+# - owners: another host's job is its sender's (name and address), its names private;
 # - passwords: wrong ones (empty, one character off, a prefix, another) refused, slowly, from
 #   loopback and from the other host; the right one, and a hash written by version 1.5.0, let in;
 # - Host and Origin: rebound names and other sites' forms refused;
+# - limits: a document over the size limit, a user and a host over their pending jobs, a held job
+#   past its expiry;
 # - files: a job's working folder is lp's alone, the state file 0600, file: devices off, and a
 #   server run by a normal user keeps its socket in a folder of its own.
 # Usage: app_attack_test.sh APP KORVIDECODE PDF
@@ -166,6 +169,28 @@ id=$(as nobody env CUPS_USER=root ipptool -c -f "$work/doc.pdf" "ipp://%2Frun%2F
 row "nobody on the control socket, as requesting-user-name root: the job's owner" nobody \
   "$("$app" jobs -d korvi | awk -v id="$id" '$1 == id { print $3 }')"
 
+echo "--- owners and private values"
+# shown FROM USER JOB: "shown" when USER, asking FROM the other host (remote) or from this host's
+# own network address (local), sees the job's name and owner, "hidden" when neither is shown.
+shown() {
+  local pre=(remote) base="ipp://$server:$port"
+  [ "$1" = local ] && pre=()
+  local out; out=$("${pre[@]}" env CUPS_USER="$2" ipptool -tv -d showjob="$3" "$base/ipp/print/korvi" "$here/app-names.test" 2>&1)
+  if grep -q 'job-originating-user-name' <<<"$out"; then echo shown
+  elif grep -q 'successful-ok' <<<"$out"; then echo hidden; else echo error; fi
+}
+job=$(held alice)
+row "alice's job, seen by alice from the host that sent it" shown "$(shown remote alice "$job")"
+row "alice's job, seen by mallory from that host" hidden "$(shown remote mallory "$job")"
+row "alice's job, seen by 'alice' from another address" hidden "$(shown local alice "$job")"
+row "alice's job, cancelled by 'alice' from another address" refused \
+  "$(status env CUPS_USER=alice -- -d skipop=1 -d cancel="$job" "ipp://$server:$port/ipp/print/korvi" "$here/app-admin.test")"
+row "alice's job, seen by root on the control socket" shown \
+  "$(ipptool -tv -d showjob="$job" "ipp://%2Frun%2Fkorvi-printer-app.sock/ipp/print/korvi" "$here/app-names.test" |
+     grep -q job-originating-user-name && echo shown)"
+row "alice's job, cancelled by alice from the host that sent it" ok \
+  "$(status remote env CUPS_USER=alice -- -d skipop=1 -d cancel="$job" "ipp://$server:$port/ipp/print/korvi" "$here/app-admin.test")"
+
 echo "--- passwords"
 web_form /security "Password changed" new_password=Korvi-Test-1 new_password2=Korvi-Test-1
 wait_until 50 grep -q '^Password ' "$work/state" || fail "the password was not saved"
@@ -213,6 +238,32 @@ admin_table "auth-service" ""
 admin_table "auth-service, korviadmin" korviadmin:Korvi-Test-1
 row "auth-service: korvilp (not in the admin group) over ipps" refused \
   "$(status remote -- -d op=Pause-Printer "ipps://korvilp:Korvi-Test-1@$server:$port/ipp/print/korvi" "$here/app-admin.test")"
+
+echo "--- limits on clients without a login"
+restart -o max-document-size=1 -o max-jobs-per-user=3 -o max-jobs-per-host=5 -o hold-expiry=4
+head -c 1500000 /dev/zero | tr '\0' '%' | { echo '%!PS'; cat; echo; echo showpage; } >"$work/big.ps"
+chmod 0644 "$work/big.ps"
+# sent FROM-USER [ipptool options]: the status of a held Print-Job of doc.pdf from the other host.
+sent() {
+  local user=$1; shift
+  status remote env CUPS_USER="$user" -- "$@" -f "$work/doc.pdf" "ipp://$server:$port/ipp/print/korvi" "$here/app-names.test"
+}
+row "a document of 1.5 MB over a 1 MB limit (Content-Length)" client-error-request-entity-too-large \
+  "$(status remote env CUPS_USER=alice -- -L -f "$work/big.ps" "ipp://$server:$port/ipp/print/korvi" "$here/app-names.test")"
+row "a document of 1.5 MB over a 1 MB limit (chunked)" client-error-request-entity-too-large \
+  "$(status remote env CUPS_USER=alice -- -f "$work/big.ps" "ipp://$server:$port/ipp/print/korvi" "$here/app-names.test")"
+first=$(held alice)
+row "alice's first three held jobs" "yes ok ok" "$([ -n "$first" ] && echo yes) $(sent alice) $(sent alice)"
+row "alice's fourth (3 per user)" client-error-not-possible "$(sent alice)"
+row "bob's first two from the same host" "ok ok" "$(sent bob) $(sent bob)"
+row "bob's third (5 per host)" client-error-not-possible "$(sent bob)"
+job=$(ipptool -c -d user=root -f "$work/doc.pdf" "ipp://%2Frun%2Fkorvi-printer-app.sock/ipp/print/korvi" "$here/app-names.test" | tail -1)
+row "root's held job on the control socket (no host or user limit)" yes "$([ -n "$job" ] && echo yes)"
+sleep 7
+row "a held job without a login, after hold-expiry (4 s)" "canceled" \
+  "$(ipptool -c -d job="$first" "ipp://%2Frun%2Fkorvi-printer-app.sock/ipp/print/korvi" "$here/app-job.test" | tail -1 | cut -d, -f1)"
+row "root's held job after hold-expiry" pending-held \
+  "$(ipptool -c -d job="$job" "ipp://%2Frun%2Fkorvi-printer-app.sock/ipp/print/korvi" "$here/app-job.test" | tail -1 | cut -d, -f1)"
 cancel_all
 stop_app TERM 10
 
@@ -230,4 +281,20 @@ wait_until 100 test -S "$dir/korvi-printer-app$(id -u nobody).sock" || fail "nob
 row "nobody's server: its socket's folder, mode and owner" "700 nobody" "$(stat -c '%a %U' "$dir")"
 row "nobody's subcommand finds it" "" "$(as nobody env HOME=/nonexistent "$app" printers)"
 stop_pid "$user_pid"
+
+echo "--- the service's runtime folder"
+mkdir -m 0755 /run/korvi-printer-app  # as the unit's RuntimeDirectory makes it
+"$app" server -o server-port=$port -o spool-directory="$work/spool" -o state-file="$work/state" \
+  -o log-file="$work/app.log" >>"$work/app.out" 2>&1 &
+app_pid=$!
+wait_until 100 test -S /run/korvi-printer-app/korvi-printer-app.sock || fail "no control socket in /run/korvi-printer-app"
+row "root's control socket in the runtime folder; /run itself untouched" "yes no" \
+  "$(test -S /run/korvi-printer-app/korvi-printer-app.sock && echo yes) $(test -e /run/korvi-printer-app.sock && echo yes || echo no)"
+row "a subcommand finds it" korvi "$("$app" printers)"
+stop_app TERM 10
+rmdir /run/korvi-printer-app 2>/dev/null || rm -rf /run/korvi-printer-app
+unit=$here/../../debian/korvi-printer-app.service
+if command -v systemd-analyze >/dev/null; then
+  echo "  the unit: $(systemd-analyze security --offline=true --no-pager "$unit" 2>/dev/null | tail -1)"
+fi
 echo "PASS: the Printer Application against an attacker"

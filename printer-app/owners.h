@@ -1,0 +1,25 @@
+// Whose a job is, and what others see of it. A job belongs to the user who sent it: the login
+// when the client gave one, the peer's own user on the control socket, else the name the client
+// sends; without a login, over TCP, it is also the address it came from, so another host cannot
+// take a job over by sending its owner's name. Job names, document names and owners are shown to
+// the owner and administrators alone, as CUPS's default policy keeps them private.
+#pragma once
+
+#include <pappl/pappl.h>
+
+#include <string>
+
+// Remembers who created the job the client's request just made (its response holds the job-id).
+void recordCreator(pappl_client_t* client);
+
+// True when the client is the owner of `job`.
+bool ownsJob(pappl_client_t* client, pappl_job_t* job);
+
+// True when `job` was made by a TCP client without a login (its address in `address`, if given).
+bool createdAnonymously(pappl_job_t* job, std::string* address);
+
+// Removes the private values of other users' jobs from the client's response.
+void hidePrivateValues(pappl_client_t* client);
+
+// The response PAPPL is building for this thread's client (seen as PAPPL answers).
+void noteResponse(ipp_t* response);
