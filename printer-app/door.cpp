@@ -9,7 +9,7 @@
 // - on the control socket a job's owner is the peer's own user, whatever requesting-user-name says;
 //   a login a client sends with a job's request makes the job that user's (owners.h);
 // - what the answers show of other users' jobs is kept private (owners.h);
-// - clients without a login stay within the limits (limits.h).
+// - clients without a login stay within the limits (clientlimits.h).
 // The definitions here take the place of PAPPL's (interpose.h says how).
 #include <pappl/pappl.h>
 #include <unistd.h>
@@ -24,7 +24,7 @@
 #include "door.h"
 #include "filedevice.h"
 #include "interpose.h"
-#include "limits.h"
+#include "clientlimits.h"
 #include "owners.h"
 #include "peer.h"
 #include "requestcheck.h"

@@ -10,7 +10,7 @@
 // 3. Starting jobs can start one job twice (queue.h says how): PAPPL's two ways of starting a job
 //    (its job check, and its reading of a streamed raster job) pass through the app's queue first;
 //    and a job refused because the queue is full is told so, not that another job is printing
-//    (nor a document past max-document-size that PAPPL could not read it; limits.h).
+//    (nor a document past max-document-size that PAPPL could not read it; clientlimits.h).
 // 4. print-darkness-supported is the number of darkness levels, but PAPPL gives twice the number
 //    the driver has: clients are told the printer's five.
 // 5. Setting a printer's defaults (web interface, `modify`, Set-Printer-Attributes) drops the
@@ -33,7 +33,7 @@
 
 #include "darkness.h"
 #include "interpose.h"
-#include "limits.h"
+#include "clientlimits.h"
 #include "owners.h"
 #include "queue.h"
 

@@ -10,7 +10,7 @@
 // the app's stall-timeout (seconds a job's conversion may send nothing, default 300, 0 for never)
 // and max-jobs (jobs a printer holds, waiting or printing, default 100), and file-device (yes lets
 // printers use file:// character devices; off by default), and the limits on clients without a
-// login: max-document-size (MB), max-jobs-per-user, max-jobs-per-host and hold-expiry (limits.h).
+// login: max-document-size (MB), max-jobs-per-user, max-jobs-per-host and hold-expiry (clientlimits.h).
 #include <pappl/pappl.h>
 
 #include <sys/socket.h>
@@ -32,7 +32,7 @@
 #include "door.h"
 #include "driver.h"
 #include "filedevice.h"
-#include "limits.h"
+#include "clientlimits.h"
 #include "names.h"
 #include "offline.h"
 #include "peer.h"

@@ -13,8 +13,9 @@
 # - Host and Origin: rebound names and other sites' forms refused;
 # - limits: a document over the size limit, a user and a host over their pending jobs, a held job
 #   past its expiry;
-# - files: a job's working folder is lp's alone, the state file 0600, file: devices off, and a
-#   server run by a normal user keeps its socket in a folder of its own.
+# - files: a job's working folder is lp's alone, the state file 0600 and its folder the server's
+#   alone, file: devices off, a server run by a normal user keeps its socket in a folder of its
+#   own, and root's is in the service's runtime folder when there is one.
 # Usage: app_attack_test.sh APP KORVIDECODE PDF
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/app_root.sh"
@@ -267,6 +268,12 @@ row "root's held job after hold-expiry" pending-held \
 cancel_all
 stop_app TERM 10
 
+echo "--- a state folder others may write"
+mkdir -m 0777 "$work/open"
+timeout 20 "$app" server -o server-port=$((port + 2)) -o state-file="$work/open/state" \
+  -o spool-directory="$work/spool2" >"$work/open.out" 2>&1 && fail "a server started with its state in a folder open to all"
+row "refused, saying why" yes "$(grep -q 'may be written by other users; refusing to start' "$work/open.out" && echo yes)"
+
 echo "--- a server run by a normal user"
 # (/tmp is this machine's: what this part makes there goes when the test ends)
 dir=/tmp/korvi-printer-app-$(id -u nobody)
@@ -283,6 +290,7 @@ row "nobody's subcommand finds it" "" "$(as nobody env HOME=/nonexistent "$app" 
 stop_pid "$user_pid"
 
 echo "--- the service's runtime folder"
+rm -f /run/korvi-printer-app.sock  # what the servers before left
 mkdir -m 0755 /run/korvi-printer-app  # as the unit's RuntimeDirectory makes it
 "$app" server -o server-port=$port -o spool-directory="$work/spool" -o state-file="$work/state" \
   -o log-file="$work/app.log" >>"$work/app.out" 2>&1 &

@@ -1,6 +1,6 @@
 // The limits on anonymous clients: checked at the door, counted as documents are read (libcups's
 // httpRead2 is defined again here for PAPPL's reads: interpose.h says how), and a timer for holds.
-#include "limits.h"
+#include "clientlimits.h"
 
 #include <cstring>
 #include <string>
