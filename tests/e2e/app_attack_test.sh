@@ -147,6 +147,9 @@ admin_table() {
       127.0.0.1 | ::1) { [ "$setting" = nothing ] || [ -n "$cred" ]; } && want=ok ;;
       other-host) [ -n "$cred" ] && want=ok ;;
     esac
+    row "$setting, $t: Create-Printer with a file: device" "not made" \
+      "$(status "${pre[@]}" -- -d skipop=1 -d create=filed -d device="file://$work/drop?ext=sh" "$base/ipp/system" \
+           "$here/app-admin.test" >/dev/null; printer_id filed >/dev/null && echo made || echo "not made")"
     row "$setting, $t: Create-Printer" $want \
       "$(status "${pre[@]}" -- -d skipop=1 -d create=extra "$base/ipp/system" "$here/app-admin.test")"
     id=$(printer_id extra || echo 0)
@@ -279,7 +282,8 @@ echo "--- a server run by a normal user"
 dir=/tmp/korvi-printer-app-$(id -u nobody)
 trap 'rm -rf /tmp/korvi-printer-app-4803 "$dir"; [ -n "${KORVI_KEEP:-}" ] || rm -rf "$work"' EXIT
 mkdir -m 0755 /tmp/korvi-printer-app-4803  # korvilp's folder name, taken first by another user
-as korvilp env HOME=/nonexistent "$app" server -o server-port=$((port + 1)) >"$work/user.out" 2>&1 &&
+timeout 20 setpriv --reuid korvilp --regid korvilp --init-groups env HOME=/nonexistent "$app" server \
+  -o server-port=$((port + 1)) >"$work/user.out" 2>&1 &&
   fail "korvilp's server started in a folder another user made"
 row "korvilp: a taken folder refused, saying why" yes "$(grep -q 'is not a folder of this user' "$work/user.out" && echo yes)"
 as nobody env HOME=/nonexistent "$app" server -o server-port=$((port + 1)) >>"$work/user.out" 2>&1 &
