@@ -23,6 +23,12 @@ app=$1 decode=$2 pdf=$3
 app=$(build_copy "$work/build" "$app")
 . "$here/app_network.sh"
 cp "$pdf" "$work/doc.pdf" && chmod 0644 "$work/doc.pdf"
+# The requests' files, where the local users the test runs ipptool as can read them (the checkout
+# may be in a folder only root may enter).
+mkdir -m 0755 "$work/tests"
+cp "$here/app-admin.test" "$here/app-names.test" "$here/app-job.test" "$work/tests/"
+chmod 0644 "$work/tests"/*
+source=$here here=$work/tests
 chmod 0755 /run
 
 server=10.77.0.1
@@ -305,7 +311,7 @@ row "root's control socket in the runtime folder; /run itself untouched" "yes no
 row "a subcommand finds it" korvi "$("$app" printers)"
 stop_app TERM 10
 rmdir /run/korvi-printer-app 2>/dev/null || rm -rf /run/korvi-printer-app
-unit=$here/../../debian/korvi-printer-app.service
+unit=$source/../../debian/korvi-printer-app.service
 if command -v systemd-analyze >/dev/null; then
   echo "  the unit: $(systemd-analyze security --offline=true --no-pager "$unit" 2>/dev/null | tail -1)"
 fi
