@@ -99,6 +99,15 @@ bool respondUnlessAuthorized(pappl_client_t* client, http_status_t code)
     return false;
 }
 
+// The request's user becomes `user` (a login's), whatever requesting-user-name it sent, every copy.
+void requestFrom(pappl_client_t* client, const char* user)
+{
+    ipp_t* request = papplClientGetRequest(client);
+    while (ipp_attribute_t* sent = ippFindAttribute(request, "requesting-user-name", IPP_TAG_ZERO))
+        ippDeleteAttribute(request, sent);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, user);
+}
+
 bool needsTls(pappl_client_t* client)
 {
     return !isLoopback(client) && !papplClientIsEncrypted(client) &&
@@ -139,13 +148,15 @@ bool loginAccepted(pappl_client_t* client)
         loginFrom(client);
         if (!webPasswordMatches(client, password.c_str()))
             return respondUnlessAuthorized(client, HTTP_STATUS_UNAUTHORIZED);
-        ipp_t* request = papplClientGetRequest(client);
-        ippDeleteAttribute(request, ippFindAttribute(request, "requesting-user-name", IPP_TAG_ZERO));
-        ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, kWebAdminUser);
+        requestFrom(client, kWebAdminUser);
         return true;
     }
-    if (basic && papplSystemGetAuthService(system))  // any user of the service; PAPPL keeps the name
-        return respondUnlessAuthorized(client, _papplClientIsAuthorizedForGroup(client, true, nullptr, gid_t(-1)));
+    if (basic && papplSystemGetAuthService(system)) {  // any user of the service
+        if (!respondUnlessAuthorized(client, _papplClientIsAuthorizedForGroup(client, true, nullptr, gid_t(-1))))
+            return false;
+        requestFrom(client, user.c_str());
+        return true;
+    }
     return respondUnlessAuthorized(client, HTTP_STATUS_UNAUTHORIZED);
 }
 

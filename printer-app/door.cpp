@@ -110,9 +110,9 @@ bool requestAccepted(pappl_client_t* client)
 {
     ipp_t* request = papplClientGetRequest(client);
     if (std::string bad = firstUnsafeAttribute(request); !bad.empty()) {
-        papplLogClient(client, PAPPL_LOGLEVEL_ERROR, "Refused: the value of '%s' holds a control character.",
-                       plainText(bad.c_str()) ? bad.c_str() : "(control characters)");
-        papplClientRespondIPP(client, IPP_STATUS_ERROR_BAD_REQUEST, "A value holds a control character.");
+        papplLogClient(client, PAPPL_LOGLEVEL_ERROR, "Refused: the value of '%s' holds a control character or is too long.",
+                       plainText(bad.c_str()) && bad.size() <= 255 ? bad.c_str() : "(unprintable)");
+        papplClientRespondIPP(client, IPP_STATUS_ERROR_BAD_REQUEST, "A value holds a control character or is too long.");
         return false;
     }
     if (ipp_attribute_t* device = ippFindAttribute(request, "smi55357-device-uri", IPP_TAG_ZERO);
@@ -122,7 +122,8 @@ bool requestAccepted(pappl_client_t* client)
         return false;
     }
     if (onControlSocket(client)) {
-        ippDeleteAttribute(request, ippFindAttribute(request, "requesting-user-name", IPP_TAG_ZERO));
+        while (ipp_attribute_t* sent = ippFindAttribute(request, "requesting-user-name", IPP_TAG_ZERO))
+            ippDeleteAttribute(request, sent);  // every copy: PAPPL reads the first
         ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
                      peerUserName(client).c_str());
     }
@@ -210,7 +211,8 @@ int papplClientGetForm(pappl_client_t* client, cups_option_t** form)
     for (int i = 0; i < count; ++i) {
         const cups_option_t& field = (*form)[i];
         bool device = strcmp(field.name, "device_uri") == 0;
-        if (plainText(field.name) && plainText(field.value) && (!device || deviceUriAllowed(field.value)))
+        if (plainText(field.name) && plainText(field.value) && strlen(field.value) <= 1023 &&
+            (!device || deviceUriAllowed(field.value)))
             continue;
         papplLogClient(client, PAPPL_LOGLEVEL_ERROR, "Refused: a form value holds a control character or a file: device.");
         cupsFreeOptions(count, *form);

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <pappl/pappl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -18,6 +19,16 @@ struct CharacterDevice {
     int fd = -1;
 };
 
+// A printer's character device: parallel (lp, major 6), USB printer class (usb/lp, 180), serial
+// (ttyS 4 from minor 64, ttyUSB 188, ttyACM 166), or /dev/null. Not disks, memory or consoles.
+bool printerDevice(const struct stat& info)
+{
+    if (!S_ISCHR(info.st_mode))
+        return false;
+    unsigned maj = major(info.st_rdev), min = minor(info.st_rdev);
+    return maj == 6 || maj == 180 || maj == 188 || maj == 166 || (maj == 4 && min >= 64) || (maj == 1 && min == 3);
+}
+
 bool openDevice(pappl_device_t* device, const char* uri, const char*)
 {
     char scheme[32], user[32], host[256], path[1024];
@@ -28,9 +39,13 @@ bool openDevice(pappl_device_t* device, const char* uri, const char*)
         papplDeviceError(device, "Bad device URI '%s'.", uri);
         return false;
     }
-    int fd = open(path, O_WRONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
     struct stat info {};
-    if (fd < 0 || fstat(fd, &info) != 0 || !S_ISCHR(info.st_mode)) {
+    if (stat(path, &info) != 0 || !printerDevice(info)) {
+        papplDeviceError(device, "'%s' is not a printer's device.", path);
+        return false;
+    }
+    int fd = open(path, O_WRONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0 || fstat(fd, &info) != 0 || !printerDevice(info)) {
         papplDeviceError(device, "'%s' is not a character device: %s", path, fd < 0 ? strerror(errno) : "refused");
         if (fd >= 0)
             close(fd);

@@ -1,7 +1,7 @@
 // file:// devices, off unless the server's administrator turns them on (server option
 // file-device=yes, as CUPS's FileDevice): a client that may add a printer could otherwise make
-// the server write any file it can. Even then only character devices (/dev/usb/lp0, /dev/null)
-// are opened, never created, and never through a link.
+// the server write any file it can. Even then only printers' character devices (parallel, USB
+// printer class, serial) and /dev/null are opened, never created, and never through a link.
 #pragma once
 
 // Registers the file scheme for character devices (file-device=yes).

@@ -98,7 +98,9 @@ char* papplSystemHashPassword(pappl_system_t* system, const char* salt, const ch
     if (!system || !password)
         return buffer;
     if (!salt || !*salt) {
-        papplCopyString(buffer, newPasswordHash(password).c_str(), bufsize);
+        // Never "": PAPPL would store it as no password at all. "*" matches no password.
+        std::string hash = newPasswordHash(password);
+        papplCopyString(buffer, hash.empty() ? "*" : hash.c_str(), bufsize);
         return buffer;
     }
     if (passwordMatches(salt, password)) {

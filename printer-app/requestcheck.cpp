@@ -29,15 +29,25 @@ bool stringValued(ipp_tag_t tag)
     }
 }
 
+// IPP's own bounds: 1023 octets for text and URIs, 255 for names, keywords and the rest. PAPPL's
+// state file is read back in lines of 2048 bytes: a longer value would split a line there, and
+// its remainder would be read as a line of the sender's choosing.
+size_t maxLength(ipp_tag_t tag)
+{
+    return tag == IPP_TAG_TEXT || tag == IPP_TAG_TEXTLANG || tag == IPP_TAG_URI ? 1023 : 255;
+}
+
 bool attributeSafe(ipp_attribute_t* attr)
 {
-    if (!plainText(ippGetName(attr)))
+    const char* name = ippGetName(attr);
+    if (!plainText(name) || (name && strlen(name) > 255))
         return false;
     ipp_tag_t tag = ippGetValueTag(attr);
     for (int i = 0, n = ippGetCount(attr); i < n; ++i) {
         if (tag == IPP_TAG_BEGIN_COLLECTION && !firstUnsafeAttribute(ippGetCollection(attr, i)).empty())
             return false;
-        if (stringValued(tag) && !plainText(ippGetString(attr, i, nullptr)))
+        const char* value = stringValued(tag) ? ippGetString(attr, i, nullptr) : nullptr;
+        if (value && (!plainText(value) || strlen(value) > maxLength(tag)))
             return false;
     }
     return true;

@@ -13,7 +13,8 @@
 bool plainText(const char* text);
 
 // The first attribute of `ipp` (collections included) whose name or a string value holds a
-// control character; "" when there is none.
+// control character or is longer than IPP allows (1023 bytes for text and URIs, 255 for the
+// rest); "" when there is none.
 std::string firstUnsafeAttribute(ipp_t* ipp);
 
 // The host of a Host header's value ("name:port", "[v6]:port"), lower case, without a final dot.

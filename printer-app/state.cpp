@@ -97,10 +97,13 @@ void removeSpoolFiles(int printerId, int jobId, const std::string& document)
 
 // A job line whose document is not a file of the spool: PAPPL would print that file and later
 // delete it. Such a line is not the server's own; it is dropped.
+// So is one of 2047 bytes or more, which PAPPL would read as two lines, the second the sender's.
 bool foreignJobLine(const std::string& line)
 {
     if (line.rfind("Job ", 0) != 0)
         return false;
+    if (line.size() >= 2047)
+        return true;
     std::string document = lineOption(line, "filename");
     return !document.empty() && spoolEntry(document).empty();
 }

@@ -5,6 +5,9 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
 
 #include "passwordhash.h"
 #include "removetree.h"
@@ -22,10 +25,17 @@ TEST(AppRequest, ControlCharactersAreFoundInEveryStringValue)
         {IPP_TAG_URI, "ipp://x/\x7f", false},     {IPP_TAG_NAME, "Grüße, ½", true},
         {IPP_TAG_MIMETYPE, "application/pdf", true},
     };
-    for (const Case& c : cases) {
+    const std::string name255(255, 'n'), name256(256, 'n'), text1023(1023, 't'), text1024(1024, 't');
+    const Case lengths[] = {{IPP_TAG_NAME, name255.c_str(), true},
+                            {IPP_TAG_NAME, name256.c_str(), false},
+                            {IPP_TAG_TEXT, text1023.c_str(), true},
+                            {IPP_TAG_TEXT, text1024.c_str(), false}};
+    std::vector<Case> all(std::begin(cases), std::end(cases));
+    all.insert(all.end(), std::begin(lengths), std::end(lengths));
+    for (const Case& c : all) {
         ipp_t* request = ippNew();
         ippAddString(request, IPP_TAG_OPERATION, c.tag, "some-value", nullptr, c.value);
-        EXPECT_EQ(firstUnsafeAttribute(request).empty(), c.safe) << c.value;
+        EXPECT_EQ(firstUnsafeAttribute(request).empty(), c.safe) << std::string(c.value).substr(0, 40);
         ippDelete(request);
     }
     // Inside a collection, and in a later value of a set.

@@ -83,6 +83,12 @@ for name in jobname docname user; do
         "$here/app-names.test")"
   done
 done
+long=$(printf 'x%.0s' $(seq 2100))  # longer than a line of the state as PAPPL reads it back
+row "Print-Job from the other host, a job-name of 2100 bytes" client-error-bad-request \
+  "$(status remote env CUPS_USER=alice -- -d "jobname=$long" -f "$work/doc.pdf" "ipp://$server:$port/ipp/print/korvi" "$here/app-names.test")"
+row "Print-Job on the control socket as nobody, requesting-user-name twice (root, root): the owner" nobody \
+  "$(id=$(as nobody ipptool -c -d user2=root -f "$work/doc.pdf" "ipp://%2Frun%2Fkorvi-printer-app.sock/ipp/print/korvi" "$here/app-names.test" | tail -1)
+     "$app" jobs -d korvi | awk -v id="$id" '$1 == id { print $3 }')"
 row "Set-Printer-Attributes printer-location with \\n (loopback)" client-error-bad-request \
   "$(status -- -d skipop=1 -d location="$(printf 'a\nb')" "ipp://127.0.0.1:$port/ipp/print/korvi" "$here/app-admin.test")"
 row "Create-Printer printer-name with \\n (control socket, root)" client-error-bad-request \
