@@ -1,8 +1,9 @@
-// Bounds on what clients without a login can make the server keep: a document's size (server
-// option max-document-size, MB, default 1024), pending jobs per user and per host (max-jobs-per-
-// user and max-jobs-per-host, default 1000 each), and holds without an end, which expire
-// (hold-expiry, seconds, default 86400, 0 for never; timed holds such as "weekend" keep theirs).
-// Logins, and users of the control socket, are bounded by max-jobs alone.
+// Bounds on what clients can make the server keep: a document's size, for every client (server
+// option max-document-size, MB, default 1024); and for clients without a login, pending jobs per
+// user and per host (max-jobs-per-user and max-jobs-per-host, default 1000 each) and holds
+// without an end, which expire (hold-expiry, seconds, default 86400, 0 for never; timed holds such
+// as "weekend" keep theirs). Logins and users of the control socket are otherwise bounded by
+// max-jobs alone.
 #pragma once
 
 #include <pappl/pappl.h>
