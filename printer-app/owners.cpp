@@ -120,8 +120,12 @@ void hidePrivateValues(pappl_client_t* client)
     if (jobs.empty())
         return;
     bool admin = viewerIsAdministrator(client);
-    for (auto& [id, values] : jobs)
+    pappl_job_t* asked = papplClientGetJob(client);  // Get-Job-Attributes' job, whatever it asked to see
+    for (auto& [id, values] : jobs) {
+        if (!id && asked)
+            id = papplJobGetID(asked);
         if (!sees(client, papplClientGetPrinter(client), id, admin))
             for (ipp_attribute_t* attr : values)
                 ippDeleteAttribute(response, attr);
+    }
 }

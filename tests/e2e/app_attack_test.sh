@@ -198,6 +198,9 @@ shown() {
 job=$(held alice)
 row "alice's job, seen by alice from the host that sent it" shown "$(shown remote alice "$job")"
 row "alice's job, seen by mallory from that host" hidden "$(shown remote mallory "$job")"
+row "alice's job, its name and owner alone asked by alice" shown \
+  "$(remote env CUPS_USER=alice ipptool -tv -d showjob="$job" -d ask=job-name,job-originating-user-name \
+       "ipp://$server:$port/ipp/print/korvi" "$here/app-names.test" | grep -q job-originating-user-name && echo shown)"
 row "alice's job, seen by 'alice' from another address" hidden "$(shown local alice "$job")"
 row "alice's job, cancelled by 'alice' from another address" refused \
   "$(status env CUPS_USER=alice -- -d skipop=1 -d cancel="$job" "ipp://$server:$port/ipp/print/korvi" "$here/app-admin.test")"
