@@ -124,6 +124,14 @@ const char* requester(pappl_client_t* client)
     return name ? ippGetString(name, 0, nullptr) : nullptr;
 }
 
+std::string clientAddress(pappl_client_t* client)
+{
+    char text[256] = "";
+    if (http_addr_t* address = httpGetAddress(papplClientGetHTTP(client)))
+        httpAddrString(address, text, sizeof text);
+    return text;
+}
+
 bool viewerIsAdministrator(pappl_client_t* client)
 {
     if (onControlSocket(client))

@@ -3,8 +3,13 @@
 
 #include <pappl/pappl.h>
 
+#include <string>
+
 // The name of who sends a request: the login, or else the name the client gives.
 const char* requester(pappl_client_t* client);
+
+// The client's address as text ("" for none), as the logs and the job owners' records give it.
+std::string clientAddress(pappl_client_t* client);
 
 // True when the client is an administrator and can show it without being asked (the control
 // socket, loopback with no login configured, or a login it sent).

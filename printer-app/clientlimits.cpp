@@ -27,12 +27,6 @@ struct Pending {
     int byHost = 0;
 };
 
-bool anonymous(pappl_client_t* client)
-{
-    const char* user = papplClientGetUsername(client);
-    return !onControlSocket(client) && !(user && *user);
-}
-
 void countJob(pappl_job_t* job, void* data)
 {
     Pending& p = *static_cast<Pending*>(data);
@@ -48,9 +42,7 @@ Pending pendingJobs(pappl_client_t* client)
 {
     Pending p;
     p.user = requester(client);
-    char text[256] = "";
-    httpAddrString(httpGetAddress(papplClientGetHTTP(client)), text, sizeof text);
-    p.address = text;
+    p.address = clientAddress(client);
     papplSystemIteratePrinters(
         papplClientGetSystem(client),
         [](pappl_printer_t* printer, void* data) { papplPrinterIterateActiveJobs(printer, countJob, data, 1, 0); }, &p);
@@ -129,7 +121,7 @@ bool requestWithinLimits(pappl_client_t* client)
                               static_cast<long long>(gLimits.maxDocumentBytes >> 20));
         return false;
     }
-    if (!createsJob(op) || !anonymous(client))
+    if (!createsJob(op) || !anonymousClient(client))
         return true;
     Pending p = pendingJobs(client);
     if (p.byUser < gLimits.maxJobsPerUser && p.byHost < gLimits.maxJobsPerHost)

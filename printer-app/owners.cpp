@@ -22,20 +22,6 @@ constexpr size_t kMaxCreators = 100000;  // past that, the oldest records go
 const char* const kPrivate[] = {"job-name", "job-originating-user-name", "document-name", "document-name-supplied",
                                 "job-originating-host-name"};
 
-std::string addressOf(pappl_client_t* client)
-{
-    char text[256] = "";
-    if (http_addr_t* address = httpGetAddress(papplClientGetHTTP(client)))
-        httpAddrString(address, text, sizeof text);
-    return text;
-}
-
-bool anonymousTcp(pappl_client_t* client)
-{
-    const char* user = papplClientGetUsername(client);
-    return !onControlSocket(client) && !(user && *user);
-}
-
 int responseJobId()
 {
     ipp_attribute_t* id = tResponse ? ippFindAttribute(tResponse, "job-id", IPP_TAG_INTEGER) : nullptr;
@@ -52,6 +38,12 @@ bool sees(pappl_client_t* client, pappl_printer_t* printer, int jobId, bool admi
 
 }  // namespace
 
+bool anonymousClient(pappl_client_t* client)
+{
+    const char* user = papplClientGetUsername(client);
+    return !onControlSocket(client) && !(user && *user);
+}
+
 void noteResponse(ipp_t* response)
 {
     tResponse = response;
@@ -61,9 +53,9 @@ void recordCreator(pappl_client_t* client)
 {
     int id = responseJobId();
     pappl_printer_t* printer = papplClientGetPrinter(client);
-    if (!id || !printer || !anonymousTcp(client))
+    if (!id || !printer || !anonymousClient(client))
         return;
-    std::string address = addressOf(client);
+    std::string address = clientAddress(client);
     std::lock_guard<std::mutex> lock(gCreatorsLock);
     if (gCreators.size() >= kMaxCreators)
         gCreators.erase(gCreators.begin());
@@ -76,9 +68,9 @@ bool ownsJob(pappl_client_t* client, pappl_job_t* job)
     const char* user = requester(client);
     if (!owner || !user || strcmp(owner, user) != 0)
         return false;
-    if (!anonymousTcp(client))
+    if (!anonymousClient(client))
         return true;
-    std::string address = addressOf(client);
+    std::string address = clientAddress(client);
     std::lock_guard<std::mutex> lock(gCreatorsLock);
     auto creator = gCreators.find({papplJobGetPrinter(job), papplJobGetID(job)});
     return creator != gCreators.end() && creator->second == address;

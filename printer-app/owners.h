@@ -9,6 +9,9 @@
 
 #include <string>
 
+// True for a TCP client without a login (the control socket's peers are known by their uid).
+bool anonymousClient(pappl_client_t* client);
+
 // Remembers who created the job the client's request just made (its response holds the job-id).
 void recordCreator(pappl_client_t* client);
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "access.h"
 #include "interpose.h"
 #include "passwordhash.h"
 
@@ -34,19 +35,11 @@ std::string storedHash(pappl_system_t* system)
     return system && papplSystemGetPassword(system, hash, sizeof hash) ? hash : "";
 }
 
-std::string addressOf(pappl_client_t* client)
-{
-    char text[256] = "unknown";
-    if (http_addr_t* address = client ? httpGetAddress(papplClientGetHTTP(client)) : nullptr)
-        httpAddrString(address, text, sizeof text);
-    return text;
-}
-
 // Logs a wrong password and waits: a second, doubling from the fourth failure of the same address
 // within a quarter of an hour, up to half a minute. Holds no lock while it waits.
 void failed(pappl_client_t* client)
 {
-    std::string address = addressOf(client);
+    std::string address = client ? clientAddress(client) : "unknown";
     int count;
     {
         std::lock_guard<std::mutex> lock(gFailuresLock);
