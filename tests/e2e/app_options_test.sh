@@ -135,9 +135,12 @@ a6.pwg|-o media=iso_a5_148x210mm|box 2484 3500
 ROWS
 
 # Impressions are pages times copies, whichever makes the copies.
+# The printer must have the job too before the next row counts its jobs.
 for handling in separate-documents-collated-copies separate-documents-uncollated-copies; do
+  n=$(($(vp_jobs) + 1))
   id=$("$app" submit -d korvi -o copies=2 -o multiple-document-handling=$handling "$work/three.pdf") || fail "submit"
   wait_job "${id#korvi-}"
+  wait_until 100 grep -q "^job $n:" "$work/vp.out" || fail "$handling: nothing reached the printer"
   [ "$(job_state "${id#korvi-}" | awk -F, '{ print $NF }')" = 6 ] ||
     fail "$handling: job-impressions-completed is not 6: $(job_state "${id#korvi-}")"
 done
@@ -145,7 +148,8 @@ done
 echo "--- printer defaults, as the web interface or modify sets them, for jobs that name none"
 web_defaults() { web_form /korvi/printing "Changes saved" "$@"; }
 "$app" modify -d korvi -o orientation-requested=4 || fail "modify the default orientation"
-mark tall left lower <<<"$(layout mark.pdf)" || fail "the default orientation was not applied"
+got=$(layout mark.pdf)
+mark tall left lower <<<"$got" || fail "the default orientation was not applied: $got"
 web_defaults print-scaling=none  # PAPPL 1.3.1 takes print-scaling-default from the web form alone
 box 834 834 <<<"$(layout a3.pdf)" || fail "the default scaling was not applied"
 "$app" modify -d korvi -o orientation-requested=3 || fail "modify the default orientation back"
