@@ -1,17 +1,21 @@
 // The Printer Application's checks of what a client sends (names, Host, Origin), the web
-// password's hashes, and its removal of a folder others could write into, without a server.
+// password's hashes, its removal of a folder others could write into, and the default orientation
+// it writes into the state file, without a server.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "passwordhash.h"
 #include "removetree.h"
 #include "requestcheck.h"
+#include "savedorientation.h"
 
 TEST(AppRequest, ControlCharactersAreFoundInEveryStringValue)
 {
@@ -137,4 +141,42 @@ TEST(AppRequest, WebPasswordsAreCheckedWhole)
     EXPECT_FALSE(passwordMatches("", "anything"));
     EXPECT_FALSE(passwordMatches("no-separator", "no-separator"));
     EXPECT_NE(newPasswordHash("Korvi-Test-1"), hash) << "each hash has a salt of its own";
+}
+
+TEST(AppRequest, SavedOrientationGoesIntoItsPrinterBlockOnly)
+{
+    const std::string state =
+        "DNSSDName Korvi\n"
+        "<Printer did=\"MFG:Korvi;id=\\\"2\\\"\" driver=\"korvi_laser\" id=\"1\" name=\"one\" uri=\"socket://a\">\n"
+        "orientation-requested-default portrait\n"
+        "Job id=\"3\" name=\"x\"\n"
+        "</Printer>\n"
+        "<Printer did=\"\" driver=\"korvi_laser\" id=\"2\" name=\"two\" uri=\"socket://b\">\n"
+        "media-default na_letter_8.5x11in\n"
+        "</Printer>\n"
+        "<Printer did=\"\" driver=\"korvi_laser\" id=\"12\" name=\"twelve\" uri=\"socket://c\">\n"
+        "orientation-requested-default portrait\n"
+        "</Printer>\n";
+    struct Case {
+        std::map<int, std::string> keywords;
+        std::vector<std::string> wanted;  // the orientation lines, in order
+    } cases[] = {
+        {{}, {"orientation-requested-default portrait", "orientation-requested-default portrait"}},
+        {{{1, "landscape"}}, {"orientation-requested-default landscape", "orientation-requested-default portrait"}},
+        {{{2, "none"}}, {"orientation-requested-default portrait", "orientation-requested-default none",
+                         "orientation-requested-default portrait"}},
+        {{{12, "reverse-landscape"}, {7, "landscape"}},
+         {"orientation-requested-default portrait", "orientation-requested-default reverse-landscape"}},
+    };
+    for (const Case& c : cases) {
+        std::string saved = withOrientationDefaults(state, c.keywords);
+        std::istringstream lines(saved);
+        std::vector<std::string> found;
+        size_t count = 0;
+        for (std::string line; std::getline(lines, line); ++count)
+            if (line.rfind("orientation-requested-default", 0) == 0)
+                found.push_back(line);
+        EXPECT_EQ(found, c.wanted) << saved;
+        EXPECT_EQ(count, 11 + (c.keywords.count(2) ? 1 : 0)) << saved;
+    }
 }
