@@ -2,16 +2,10 @@
 #include "darkness.h"
 
 #include <algorithm>
-#include <map>
-#include <mutex>
-#include <utility>
 
 #include "options.h"
 
 namespace {
-
-std::mutex gLock;
-std::map<int, std::pair<int, int>> gSeen;  // printer id: the (configured, default) last made to agree
 
 int densityOfConfigured(int configured)
 {
@@ -23,37 +17,36 @@ int densityOfDefault(int byDefault)
     return std::clamp((byDefault + 125) / 50, 0, 4);
 }
 
-}  // namespace
-
-void syncDarkness(pappl_printer_t* printer, bool loaded)
+bool agreeing(const pappl_pr_driver_data_t& data)
 {
-    std::lock_guard<std::mutex> lock(gLock);
-    if (loaded)
-        gSeen.erase(papplPrinterGetID(printer));
-    pappl_pr_driver_data_t data;
-    papplPrinterGetDriverData(printer, &data);
-    const int configured = data.darkness_configured, byDefault = data.darkness_default;
-    auto seen = gSeen.find(papplPrinterGetID(printer));
-    int density;
-    if (seen == gSeen.end() && configured == 25 * densityOfConfigured(configured) &&
-        byDefault == 50 * (densityOfConfigured(configured) - 2))
-        density = densityOfConfigured(configured);  // as it was left
-    else if (seen == gSeen.end())
-        density = printDensity(byDefault, configured);  // what its jobs printed with so far
-    else if (configured != seen->second.first)
-        density = densityOfConfigured(configured);
-    else if (byDefault != seen->second.second)
-        density = densityOfDefault(byDefault);
-    else
-        return;
+    int density = densityOfConfigured(data.darkness_configured);
+    return data.darkness_configured == 25 * density && data.darkness_default == 50 * (density - 2);
+}
+
+void setDensity(pappl_pr_driver_data_t& data, int density)
+{
     data.darkness_configured = 25 * density;
     data.darkness_default = 50 * (density - 2);
-    gSeen[papplPrinterGetID(printer)] = {data.darkness_configured, data.darkness_default};
-    if (data.darkness_configured != configured || data.darkness_default != byDefault)
-        papplPrinterSetDriverDefaults(printer, &data, 0, nullptr);  // saved with the printer
-    ipp_t* attrs = driverAttributes(data.darkness_default);
-    papplPrinterSetDriverData(printer, &data, attrs);
-    ippDelete(attrs);
+}
+
+}  // namespace
+
+void agreeDarkness(const pappl_pr_driver_data_t& now, pappl_pr_driver_data_t& wanted)
+{
+    if (wanted.darkness_configured != now.darkness_configured || wanted.darkness_default == now.darkness_default)
+        setDensity(wanted, densityOfConfigured(wanted.darkness_configured));
+    else
+        setDensity(wanted, densityOfDefault(wanted.darkness_default));
+}
+
+void loadDarkness(pappl_printer_t* printer)
+{
+    pappl_pr_driver_data_t data;
+    papplPrinterGetDriverData(printer, &data);
+    if (agreeing(data))
+        return;
+    setDensity(data, printDensity(data.darkness_default, data.darkness_configured));
+    papplPrinterSetDriverDefaults(printer, &data, 0, nullptr);  // saved with the printer
 }
 
 int jobDarkness(pappl_job_t* job)
@@ -62,7 +55,7 @@ int jobDarkness(pappl_job_t* job)
     return asked ? std::clamp(ippGetInteger(asked, 0), -100, 100) : 0;
 }
 
-ipp_t* driverAttributes(int darknessDefault)
+ipp_t* driverAttributes()
 {
     ipp_t* attrs = ippNew();
     // One-sided: a raster page's back needs no turning; PAPPL names it only for duplex printers.
@@ -72,6 +65,5 @@ ipp_t* driverAttributes(int darknessDefault)
     ippAddBoolean(attrs, IPP_TAG_PRINTER, "preferred-attributes-supported", 0);
     ippAddString(attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "print-rendering-intent-supported", nullptr, "auto");
     ippAddString(attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "print-rendering-intent-default", nullptr, "auto");
-    ippAddInteger(attrs, IPP_TAG_PRINTER, IPP_TAG_INTEGER, "print-darkness-default", darknessDefault);
     return attrs;
 }

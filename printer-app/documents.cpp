@@ -13,6 +13,7 @@
 
 #include "chain.h"
 #include "darkness.h"
+#include "defaults.h"
 #include "driver.h"
 #include "options.h"
 #include "paths.h"
@@ -56,7 +57,8 @@ std::string layoutOptions(pappl_job_t* job, const pappl_pr_options_t* options)
     // page as IPP says, and pdftopdf then leaves it so; otherwise each page is turned to fit the
     // paper as it needs, as CUPS does.
     ipp_attribute_t* asked = papplJobGetAttribute(job, "orientation-requested");
-    int orientation = asked ? ippGetInteger(asked, 0) : int(options->orientation_requested);
+    int orientation = asked ? ippGetInteger(asked, 0)
+                          : int(orientationDefault(papplJobGetPrinter(job), options->orientation_requested));
     bool turned = false;
     if (orientation >= IPP_ORIENT_PORTRAIT && orientation <= IPP_ORIENT_REVERSE_PORTRAIT &&
         (asked || orientation != IPP_ORIENT_PORTRAIT)) {
@@ -143,7 +145,6 @@ ChainJob chainJob(pappl_job_t* job, const pappl_pr_options_t* options, const cha
     c.copies = options->copies > 0 ? options->copies : 1;
     // The printer's darkness as it stands now, and the job's own relative to it.
     pappl_printer_t* printer = papplJobGetPrinter(job);
-    syncDarkness(printer);
     pappl_pr_driver_data_t data;
     papplPrinterGetDriverData(printer, &data);
     pappl_pr_options_t darkness = *options;

@@ -25,6 +25,7 @@
 #include "filedevice.h"
 #include "interpose.h"
 #include "clientlimits.h"
+#include "defaults.h"
 #include "owners.h"
 #include "peer.h"
 #include "requestcheck.h"
@@ -163,6 +164,8 @@ void processJobRequest(pappl_client_t* client, void (*process)(pappl_client_t*))
         recordCreator(client);
     else if (op == IPP_OP_GET_JOBS || op == IPP_OP_GET_JOB_ATTRIBUTES)
         hidePrivateValues(client);
+    else if (op == IPP_OP_GET_PRINTER_ATTRIBUTES)
+        showDefaults(client);
     noteResponse(nullptr);
 }
 
@@ -197,8 +200,11 @@ void _papplJobProcessIPP(pappl_client_t* client)
 void _papplSystemProcessIPP(pappl_client_t* client)
 {
     static const auto real = nextDefinition("_papplSystemProcessIPP", &_papplSystemProcessIPP);
-    if (requestAccepted(client))
-        real(client);
+    if (!requestAccepted(client))
+        return;
+    real(client);
+    if (papplClientGetOperation(client) == IPP_OP_GET_PRINTERS)
+        showDefaults(client);
 }
 
 // A web form whose names or values hold a control character, or that names a file: device while

@@ -119,7 +119,7 @@ bool korviDriver(pappl_system_t*, const char* driverName, const char*, const cha
     d->darkness_supported = kDarknessLevels;
     d->darkness_configured = 50;
     d->darkness_default = 0;
-    *attrs = driverAttributes(d->darkness_default);
+    *attrs = driverAttributes();
     return true;
 }
 
@@ -127,8 +127,13 @@ void korviPrinterCreated(pappl_printer_t* printer, void*)
 {
     limitQueue(printer);
     // Made again now that the printer has its own attributes: PAPPL 1.3.1 makes the driver's
-    // before them and so gives pdf-k-octets-supported and jpeg-k-octets-supported as 0-0.
-    syncDarkness(printer);
+    // before them and so gives pdf-k-octets-supported and jpeg-k-octets-supported as 0-0. The
+    // one time they are replaced: as the printer is made, before clients have had a moment to ask.
+    pappl_pr_driver_data_t data;
+    papplPrinterGetDriverData(printer, &data);
+    ipp_t* attrs = driverAttributes();
+    papplPrinterSetDriverData(printer, &data, attrs);
+    ippDelete(attrs);
     // The printer tells nothing back over its raw port: its toner is there, its level unknown
     // (-2 is IPP's "unknown" for marker-levels).
     pappl_supply_t toner{};

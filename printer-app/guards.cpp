@@ -14,7 +14,8 @@
 // 4. print-darkness-supported is the number of darkness levels, but PAPPL gives twice the number
 //    the driver has: clients are told the printer's five.
 // 5. Setting a printer's defaults (web interface, `modify`, Set-Printer-Attributes) drops the
-//    default orientation: it is kept here.
+//    default orientation: it is kept beside PAPPL's (defaults.h), and every reader of the
+//    defaults gets it; the two darkness values are made to agree in the same change (darkness.h).
 // 6. Whenever avahi-daemon connects (also as the server starts) PAPPL sets the host name back to
 //    avahi's, and the name given with server-hostname is lost: a name that was set is kept.
 // 7. Each IPP answer PAPPL starts is noted, so that owners.cpp can keep other
@@ -32,6 +33,7 @@
 #include <string>
 
 #include "darkness.h"
+#include "defaults.h"
 #include "interpose.h"
 #include "clientlimits.h"
 #include "owners.h"
@@ -81,17 +83,26 @@ bool papplPrinterSetDriverDefaults(pappl_printer_t* printer, pappl_pr_driver_dat
                                    cups_option_t* vendor)
 {
     static const auto real = nextDefinition("papplPrinterSetDriverDefaults", &papplPrinterSetDriverDefaults);
-    if (!real(printer, data, numVendor, vendor))
-        return false;
-    pappl_pr_driver_data_t now;
+    if (!printer || !data)
+        return real(printer, data, numVendor, vendor);
+    pappl_pr_driver_data_t now, wanted = *data;
     papplPrinterGetDriverData(printer, &now);
-    if (now.orient_default != data->orient_default) {
-        now.orient_default = data->orient_default;
-        ipp_t* attrs = driverAttributes(now.darkness_default);
-        papplPrinterSetDriverData(printer, &now, attrs);
-        ippDelete(attrs);
-    }
-    return true;
+    agreeDarkness(now, wanted);
+    // Kept before PAPPL notes the change, so that the state it then saves has it.
+    keepOrientationDefault(printer, wanted.orient_default);
+    if (real(printer, &wanted, numVendor, vendor))
+        return true;
+    keepOrientationDefault(printer, now.orient_default);
+    return false;
+}
+
+pappl_pr_driver_data_t* papplPrinterGetDriverData(pappl_printer_t* printer, pappl_pr_driver_data_t* data)
+{
+    static const auto real = nextDefinition("papplPrinterGetDriverData", &papplPrinterGetDriverData);
+    pappl_pr_driver_data_t* got = real(printer, data);
+    if (got)
+        got->orient_default = orientationDefault(printer, got->orient_default);
+    return got;
 }
 
 ipp_t* papplClientRespondIPP(pappl_client_t* client, ipp_status_t status, const char* message, ...)

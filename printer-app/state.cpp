@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "darkness.h"
+#include "defaults.h"
 #include "paths.h"
 
 namespace {
@@ -180,11 +181,9 @@ void reportInterruptedJobs(pappl_system_t* system, const std::vector<Interrupted
 
 bool saveState(pappl_system_t* system, void*)
 {
-    // A change of either darkness value (web interface, IPP) comes here first: the other follows.
-    papplSystemIteratePrinters(system, [](pappl_printer_t* printer, void*) { syncDarkness(printer); }, nullptr);
     std::lock_guard<std::mutex> lock(gSaving);
     std::string temporary = gStateFile + ".new";
-    if (!papplSystemSaveState(system, temporary.c_str()) || chmod(temporary.c_str(), 0600) != 0 || rename(temporary.c_str(), gStateFile.c_str()) != 0) {
+    if (!papplSystemSaveState(system, temporary.c_str()) || !saveOrientationDefaults(temporary.c_str()) || chmod(temporary.c_str(), 0600) != 0 || rename(temporary.c_str(), gStateFile.c_str()) != 0) {
         papplLog(system, PAPPL_LOGLEVEL_ERROR, "Cannot save the state to %s: %s", gStateFile.c_str(), strerror(errno));
         unlink(temporary.c_str());
         return false;
@@ -204,7 +203,7 @@ void loadState(pappl_system_t* system, const char* stateFile)
                  dropped, gStateFile.c_str(), spoolDirectory().c_str());
     chmod(gStateFile.c_str(), 0600);  // it holds the web password's hash (earlier versions left it 0644)
     papplSystemLoadState(system, gStateFile.c_str());
-    papplSystemIteratePrinters(system, [](pappl_printer_t* printer, void*) { syncDarkness(printer, true); }, nullptr);
+    papplSystemIteratePrinters(system, [](pappl_printer_t* printer, void*) { loadDarkness(printer); }, nullptr);
     reportInterruptedJobs(system, interrupted);
     papplSystemSetSaveCallback(system, saveState, nullptr);
 }

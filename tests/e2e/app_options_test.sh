@@ -5,7 +5,8 @@
 # into A4, collated and uncollated copies, page ranges inside and past the end; oversize and
 # landscape pages of every format fitted to one of the printer's papers, portrait; the printer's
 # darkness set in the web interface, with `modify` and over IPP, and what every view says of it
-# and what a job prints with; the web interface's test page. Runs as root in namespaces of its own (app_root.sh).
+# and what a job prints with; the default orientation, also after a restart; the web interface's
+# test page. Runs as root in namespaces of its own (app_root.sh).
 # Usage: app_layout_test.sh APP KORVIDECODE INKCOVER PDF
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/app_root.sh"
@@ -152,7 +153,6 @@ got=$(layout mark.pdf)
 mark tall left lower <<<"$got" || fail "the default orientation was not applied: $got"
 web_defaults print-scaling=none  # PAPPL 1.3.1 takes print-scaling-default from the web form alone
 box 834 834 <<<"$(layout a3.pdf)" || fail "the default scaling was not applied"
-"$app" modify -d korvi -o orientation-requested=3 || fail "modify the default orientation back"
 web_defaults print-scaling=auto
 
 echo "--- one darkness, set three ways"
@@ -218,6 +218,9 @@ agree 1
 stop_app TERM 70
 start_app
 agree 1  # kept over a restart
+got=$(layout mark.pdf)
+mark tall left lower <<<"$got" || fail "the default orientation was not kept over a restart: $got"
+"$app" modify -d korvi -o orientation-requested=3 || fail "modify the default orientation back"
 "$app" modify -d korvi -o print-darkness=100 || fail "modify"
 agree 4
 ipptool -d darkness=-100 "$uri" "$work/set-darkness.test" || fail "Set-Printer-Attributes"
