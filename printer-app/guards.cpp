@@ -20,6 +20,8 @@
 //    avahi's, and the name given with server-hostname is lost: a name that was set is kept.
 // 7. Each IPP answer PAPPL starts is noted, so that owners.cpp can keep other
 //    users' job values out of it.
+// 8. A pause lives only in the printer's state, beside PAPPL's own stops, and is lost at a
+//    restart: users' pauses and resumes are noted (paused.h).
 #include <avahi-client/client.h>
 #include <avahi-common/error.h>
 #include <cups/file.h>
@@ -37,6 +39,7 @@
 #include "interpose.h"
 #include "clientlimits.h"
 #include "owners.h"
+#include "paused.h"
 #include "queue.h"
 
 extern "C" {
@@ -132,6 +135,21 @@ void _papplSystemSetHostNameNoLock(pappl_system_t* system, const char* value)
     else if (!set.empty())
         value = set.c_str();
     real(system, value);
+}
+
+void papplPrinterPause(pappl_printer_t* printer)
+{
+    static const auto real = nextDefinition("papplPrinterPause", &papplPrinterPause);
+    notePause(printer, true);
+    real(printer);
+}
+
+void papplPrinterResume(pappl_printer_t* printer)
+{
+    static const auto real = nextDefinition("papplPrinterResume", &papplPrinterResume);
+    if (!resumingItself())
+        notePause(printer, false);
+    real(printer);
 }
 
 void _papplPrinterCheckJobs(pappl_printer_t* printer)

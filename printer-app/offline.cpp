@@ -2,8 +2,11 @@
 // printer by itself only when it cannot open the connection for a job (a pause asked for while a
 // job prints waits for that job to end, and a paused printer starts no job). The app then takes
 // the printer out of PAPPL's "stopped" (PAPPL keeps retrying the connection all the same, and
-// stops it only once) and shows it offline until the job's connection opens.
+// stops it only once), unless a user paused it, and shows it offline until the job's connection
+// opens: offline is a reason beside the state, and a paused printer stays paused.
 #include "offline.h"
+
+#include "paused.h"
 
 #include <ctime>
 
@@ -26,7 +29,7 @@ void checkPrinter(pappl_printer_t* printer, void*)
         (papplPrinterGetReasons(printer) & PAPPL_PREASON_OFFLINE))
         return;
     printerUnreachable(job);
-    papplPrinterResume(printer);
+    resumeUnlessPaused(printer);
 }
 
 bool checkPrinters(pappl_system_t* system, void*)

@@ -1,7 +1,7 @@
 // Printers that cannot be reached. PAPPL 1.3.1 keeps retrying a job's connection every 5 seconds
 // and meanwhile shows the printer "stopped" with the reason "paused", as if someone had paused
-// it. The app shows it "offline" instead (state idle, reason "offline"), with the reason on the
-// waiting job, until the job's connection opens.
+// it. The app shows it "offline" instead (state idle, reason "offline"; a printer a user paused
+// stays stopped), with the reason on the waiting job, until the job's connection opens.
 #pragma once
 
 #include <pappl/pappl.h>

@@ -212,12 +212,13 @@ void copyDocumentInTurn(pappl_client_t* client, pappl_job_t* job, void (*copy)(p
         std::lock_guard<std::mutex> lock(gGate);
         gWaitingStreams[printer].insert(id);
     }
-    // Its turn: the printer free, and no job accepted before it still waiting to start. Once let
-    // through, no other job starts until PAPPL has marked this one processing and it has ended.
+    // Its turn: the printer free and not paused, and no job accepted before it still waiting to
+    // start (its client's upload waits until then). Once let through, no other job starts until
+    // PAPPL has marked this one processing and it has ended.
     for (;;) {
         bool ended = papplJobGetState(job) >= IPP_JSTATE_CANCELED || !papplSystemIsRunning(system);
         Look look = lookAt(printer);
-        bool free = printerFree(look) && (!look.jobs.oldest || papplJobGetID(look.jobs.oldest) > id);
+        bool free = printerFree(look) && !look.stopped && (!look.jobs.oldest || papplJobGetID(look.jobs.oldest) > id);
         bool turn = false;
         {
             std::lock_guard<std::mutex> lock(gGate);

@@ -21,8 +21,8 @@
 // Between letting a job through and its thread marking it processing, every other check finds the
 // recorded job yet to start and starts nothing; from then on it finds a job processing. So no job
 // starts twice, and none starts while another prints. A streamed raster job waits for its turn
-// (its client's upload waits with it), is let through the same way, and PAPPL then finds the
-// printer free. No lock of the app's is held while PAPPL is called or while anyone waits.
+// (its client's upload waits with it, also while the printer is paused), is let through the same
+// way, and PAPPL then finds the printer free. No lock of the app's is held while PAPPL is called or while anyone waits.
 #pragma once
 
 #include <pappl/pappl.h>

@@ -24,6 +24,7 @@
 #include "darkness.h"
 #include "defaults.h"
 #include "paths.h"
+#include "paused.h"
 
 namespace {
 
@@ -204,6 +205,8 @@ void loadState(pappl_system_t* system, const char* stateFile)
     chmod(gStateFile.c_str(), 0600);  // it holds the web password's hash (earlier versions left it 0644)
     papplSystemLoadState(system, gStateFile.c_str());
     papplSystemIteratePrinters(system, [](pappl_printer_t* printer, void*) { loadDarkness(printer); }, nullptr);
+    setPausedFile(gStateFile + ".paused");
+    restorePauses(system);
     reportInterruptedJobs(system, interrupted);
     papplSystemSetSaveCallback(system, saveState, nullptr);
 }

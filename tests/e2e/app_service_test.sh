@@ -3,7 +3,7 @@
 # each followed by "the server is up and the next job prints whole": the host name across the
 # listen modes, every web page and form and every subcommand on a machine without avahi or D-Bus,
 # a kill and a crash in the middle of a job, a document that never ends, a printer that cannot be
-# reached, documents that print no page, and the systemd unit's confinement. It runs as root in
+# reached, a paused printer, documents that print no page, and the systemd unit's confinement. It runs as root in
 # namespaces of its own (app_root.sh).
 # Usage: app_service_test.sh APP KORVIDECODE PDF
 here=$(cd "$(dirname "$0")" && pwd)
@@ -157,6 +157,59 @@ fault_offline() {
   kill "$far_pid"; wait "$far_pid" 2>/dev/null || true
 }
 
+# Paused is paused: a pause asked for while a job waits for a printer that cannot be reached
+# holds once that job has printed, over a restart and over the printer going away and coming
+# back; nothing of a PDF, a PWG and an Apple raster job reaches the paused printer; resumed, each
+# prints once, in the order they were sent.
+fault_paused() {
+  local still_port=$((port + 3)) still=ipp://127.0.0.1:$port/ipp/print/still id ids k vp2 uploads=()
+  printer_state() { ipptool -tv "$still" get-printer-attributes.test | sed -n 's/.*printer-state (enum) = //p'; }
+  still_vp() { "$decode" --listen "127.0.0.1:$still_port" --output "$work/$1" >"$work/$1.out" 2>&1 & vp2=$!; }
+  "$app" add -d still -m korvi_laser -v "socket://127.0.0.1:$still_port" >/dev/null || fail "add still"
+  id=$(uri=$still submit "$pdf" -d pages=1-1)
+  "$app" pause -d still >/dev/null || fail "pause"
+  sleep 5  # the offline watch has looked at the printer (every 2 s)
+  still_vp still-1
+  uri=$still wait_job "$id"
+  is_stopped() { [ "$(printer_state)" = stopped ]; }
+  wait_until 50 is_stopped || fail "paused while its job waited for the printer, then the job printed: the printer is $(printer_state)"
+  echo "  paused as its job waited for the printer: the job $(uri=$still job_state "$id"), the printer $(printer_state)"
+  stop_app TERM 10
+  start_app
+  is_stopped || fail "paused, after a restart: $(printer_state)"
+  gs -q -dNOPAUSE -dBATCH -dSAFER -r600 -sDEVICE=pwgraster -sPAPERSIZE=a4 -dcupsColorSpace=18 \
+    -dcupsBitsPerColor=8 -dLastPage=1 -sOutputFile="$work/one.pwg" "$pdf" >/dev/null 2>&1
+  gs -q -dNOPAUSE -dBATCH -dSAFER -r600 -sDEVICE=appleraster -sPAPERSIZE=a4 -dcupsColorSpace=18 \
+    -dcupsBitsPerColor=8 -sOutputFile="$work/three.urf" "$pdf" >/dev/null 2>&1
+  ids=$(uri=$still submit "$pdf" -d pages=1-2)
+  # A streamed raster job's upload waits for the printer's turn: sent in the background.
+  for k in one.pwg:image/pwg-raster three.urf:image/urf; do
+    (uri=$still submit "$work/${k%%:*}" -T 300 -d filetype="${k#*:}" >"$work/${k%%:*}.id") &
+    uploads+=($!)
+    sleep 1
+  done
+  sleep 8; kill "$vp2"; wait "$vp2" 2>/dev/null || true; sleep 4
+  still_vp still-2
+  sleep 8
+  [ "$(grep -c '^job ' "$work/still-1.out")" = 1 ] && ! grep -q '^job ' "$work/still-2.out" ||
+    fail "a paused printer received a job: $(cat "$work/still-1.out" "$work/still-2.out")"
+  is_stopped || fail "paused, the printer gone and back: $(printer_state)"
+  echo "  paused 20 s, the printer gone and back: nothing reached it, still $(printer_state)"
+  "$app" resume -d still >/dev/null || fail "resume"
+  still_jobs() { [ "$(grep -c '^job ' "$work/still-2.out")" -ge 3 ]; }
+  wait_until 600 still_jobs || fail "resumed: $(cat "$work/still-2.out")"
+  wait "${uploads[@]}"
+  sleep 3
+  [ "$(grep -c '^job .* well-formed$' "$work/still-2.out")" = 3 ] && [ "$(grep -c '^job ' "$work/still-2.out")" = 3 ] &&
+    [ "$(awk '/^job / { printf "%s ", $5 }' "$work/still-2.out")" = "2 1 3 " ] || fail "resumed: $(cat "$work/still-2.out")"
+  for id in $ids $(cat "$work/one.pwg.id" "$work/three.urf.id"); do
+    uri=$still job_state "$id" | grep -q '^completed,' || fail "resumed: job $id $(uri=$still job_state "$id")"
+  done
+  echo "  resumed: the PDF, the PWG and the Apple raster job printed once each, in turn: $(awk '/^job / { printf "%s ", $5 }' "$work/still-2.out")pages"
+  kill "$vp2"; wait "$vp2" 2>/dev/null || true
+  "$app" delete -d still >/dev/null || fail "delete still"
+}
+
 fault_nothing() {
   local before id file
   for file in corrupt.pdf:"" long.pdf:"-d pages=200-201"; do
@@ -194,7 +247,7 @@ fault_confined() {
   echo "  confined (read-only root, no new privileges, setuid setgid kill alone): raster job and web interface work"
 }
 
-for fault in ${KORVI_FAULTS:-hostname webui subcommands kill abort stall offline nothing confined}; do
+for fault in ${KORVI_FAULTS:-hostname webui subcommands kill abort stall offline paused nothing confined}; do
   echo "--- $fault"
   "fault_$fault"
   next_job_prints
