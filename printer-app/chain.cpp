@@ -257,6 +257,54 @@ bool startChain(Chain& chain, const std::vector<std::string>& programs, const Ch
     return started;
 }
 
+bool runProgram(const std::vector<std::string>& args, int inputFd, int seconds, std::string& errors)
+{
+    Identity id;
+    Chain chain;
+    if (args.empty() || !stageIdentity(id, chain.failure) || !makeTempDir(chain, id))
+        return false;
+    ChainJob job;
+    std::vector<std::string> env = stageEnvironment(job, chain.tempDir), argsCopy = args;
+    std::vector<char*> envp = pointers(env), argv = pointers(argsCopy);
+    int errPipe[2];
+    int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    pid_t pid = -1;
+    const pid_t server = getpid();
+    if (null >= 0 && pipe2(errPipe, O_CLOEXEC) == 0) {
+        pid = fork();
+        if (pid == 0)
+            execStage(argv.data(), envp.data(), inputFd, null, errPipe[1], 0, id, server);
+        if (pid > 0)
+            setpgid(pid, pid);  // also here, so the group holds before any signal is sent
+        close(errPipe[1]);
+        const double deadline = now() + seconds;
+        char buffer[4096];
+        for (bool open = pid > 0; open;) {
+            pollfd p{errPipe[0], POLLIN, 0};
+            int left = int((deadline - now()) * 1000), ready = left > 0 ? poll(&p, 1, left) : 0;
+            if (ready < 0 && errno == EINTR)
+                continue;
+            if (ready <= 0)
+                break;  // too slow (stopped below), or no poll
+            ssize_t got = read(errPipe[0], buffer, sizeof buffer);
+            open = got > 0 || (got < 0 && errno == EINTR);
+            if (got > 0 && errors.size() < 65536)
+                errors.append(buffer, size_t(got));
+        }
+        close(errPipe[0]);
+    }
+    if (null >= 0)
+        close(null);
+    int status = 0;
+    if (pid > 0) {
+        signalChain(pid, SIGKILL);  // its own process group: anything it left running goes too
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+    }
+    removeTempDir(chain);
+    return pid > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
 void setStallTimeout(int seconds)
 {
     gStallSeconds = seconds;

@@ -31,6 +31,11 @@ struct Chain {
     bool tempDirUser = false; // tempDir is the stages' user's (lp's), who removes it
 };
 
+// Runs one program (`args`, the program's path first) as the stages run, reading `inputFd`, and
+// collects what it writes to standard error (standard output is dropped). It is stopped after
+// `seconds`. True when it ended with status 0 in time.
+bool runProgram(const std::vector<std::string>& args, int inputFd, int seconds, std::string& errors);
+
 // Seconds a chain may send the printer nothing before the job is stopped as stalled; 0 for never.
 void setStallTimeout(int seconds);
 

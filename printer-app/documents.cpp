@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -20,6 +21,8 @@
 #include "printercommands.h"
 
 namespace {
+
+constexpr int kCountSeconds = 30;  // for ghostscript to count a PDF's pages
 
 // The converters for a format, before the filter; none for a format the app does not take.
 std::vector<std::string> convertersFor(const char* format)
@@ -47,9 +50,40 @@ const char* scalingKeyword(pappl_scaling_t scaling)
     }
 }
 
+// The pages of a PDF document as ghostscript counts them (it reads no page for that), or 0 when it
+// cannot tell.
+unsigned pdfPages(const char* path)
+{
+    int document = path ? open(path, O_RDONLY | O_CLOEXEC) : -1;
+    if (document < 0)
+        return 0;
+    std::string said;
+    bool ran = runProgram({"/usr/bin/gs", "-q", "-dNODISPLAY", "-dSAFER", "-dPDFINFO", "-dFirstPage=1",
+                           "-dLastPage=1", "-"},
+                          document, kCountSeconds, said);
+    close(document);
+    static const char kSays[] = "File has ";
+    size_t at = said.find(kSays);
+    return ran && at != std::string::npos ? unsigned(strtoul(said.c_str() + at + sizeof kSays - 1, nullptr, 10)) : 0;
+}
+
+// Whether the job prints one page of its document: its copies are then the same paper collated or
+// not. Told for images (one page) and PDF; never for PostScript, whose pages only printing counts.
+bool printsOnePage(pappl_job_t* job, const pappl_pr_options_t* options, const char* format)
+{
+    unsigned pages = 0;
+    if (strcmp(format, "image/jpeg") == 0 || strcmp(format, "image/png") == 0)
+        pages = 1;
+    else if (strcmp(format, "application/pdf") == 0)
+        pages = pdfPages(papplJobGetFilename(job));
+    unsigned first = options->first_page > 0 ? options->first_page : 1;
+    return pages > 0 && first <= pages && (options->last_page <= first || pages == first);
+}
+
 // The job's layout as CUPS's converters take it (pdftopdf, imagetoraster): orientation, scaling,
-// and collation. Collated copies of a document are made by pdftopdf, which then sends one copy:
-// the printer's copy count repeats each page, so it is left to make uncollated copies alone.
+// and collation. Collated copies of a document are made by pdftopdf, which then renders and sends
+// each copy: the printer's copy count repeats each page, so it makes uncollated copies, and the
+// copies of a job that prints one page, rendered once.
 std::string layoutOptions(pappl_job_t* job, const pappl_pr_options_t* options)
 {
     std::string text;
@@ -74,9 +108,10 @@ std::string layoutOptions(pappl_job_t* job, const pappl_pr_options_t* options)
         text += std::string(" print-scaling=") + scaling;
     ipp_attribute_t* handling = papplJobGetAttribute(job, "multiple-document-handling");
     const char* keyword = handling ? ippGetString(handling, 0, nullptr) : nullptr;
+    bool uncollated = (keyword && strcmp(keyword, "separate-documents-uncollated-copies") == 0) ||
+                      (options->copies > 1 && printsOnePage(job, options, papplJobGetFormat(job)));
     text += std::string(" multiple-document-handling=") +
-            (keyword && strcmp(keyword, "separate-documents-uncollated-copies") == 0 ? keyword
-                                                                                      : "separate-documents-collated-copies");
+            (uncollated ? "separate-documents-uncollated-copies" : "separate-documents-collated-copies");
     return text;
 }
 

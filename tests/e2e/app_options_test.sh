@@ -2,7 +2,8 @@
 # What the Printer Application's layout options do to the printed page, checked on the page
 # images the virtual printer keeps (ink bounding box, the place of an off-centre mark, pages and
 # copies): orientation-requested 3 to 6, print-scaling's five values on an A6 and on an A3 page
-# into A4, collated and uncollated copies, page ranges inside and past the end; oversize and
+# into A4, collated and uncollated copies (the printer's copy count where the paper is the same:
+# one page, or uncollated), page ranges inside and past the end; oversize and
 # landscape pages of every format fitted to one of the printer's papers, portrait; the printer's
 # darkness set in the web interface, with `modify` and over IPP, and what every view says of it
 # and what a job prints with; the default orientation, also after a restart; the web interface's
@@ -91,6 +92,8 @@ tops() {
 }
 # pages N: N pages.
 pages() { awk -v n="$1" 'END { exit NR != n }'; }
+# copies N: one page, with the printer's copy count N.
+copies() { awk -v n="$1" '{ if ($3 != n) bad = 1 } END { exit bad || NR != 1 }'; }
 
 # Rows: document | options | check of what it printed.
 while IFS='|' read -r file options check; do
@@ -121,6 +124,11 @@ a3.pdf|-o print-scaling=fill|across FULL
 a3.pdf|-o print-scaling=none|box 834 834
 three.pdf|-o copies=2|tops 1 833 2500 4166 833 2500 4166
 three.pdf|-o copies=2 -o multiple-document-handling=separate-documents-uncollated-copies|tops 2 833 2500 4166
+mark.pdf|-o copies=20|tops 20 600
+three.pdf|-o copies=20 -o page-ranges=2-2|tops 20 2500
+three.pdf|-o copies=2 -o page-ranges=1-2|tops 1 833 2500 833 2500
+three.pdf|-o copies=3 -o page-ranges=1-2 -o multiple-document-handling=separate-documents-uncollated-copies|tops 3 833 2500
+mark.jpg|-o copies=4|copies 4
 three.pdf|-o page-ranges=2-3|tops 1 2500 4166
 three.pdf|-o page-ranges=7-9|nothing completed,No page of the document is in the page range 7-9; nothing was printed.,0
 mixed.pdf||pages 2
