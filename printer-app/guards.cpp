@@ -8,7 +8,8 @@
 // 2. PAPPL claims a Mopria certification (mopria-certified) the app does not have: the attribute
 //    is not made (dnssd.cpp leaves it out of the TXT records, and says what else it mends there).
 // 3. Starting jobs can start one job twice (queue.h says how): PAPPL's two ways of starting a job
-//    (its job check, and its reading of a streamed raster job) pass through the app's queue first;
+//    (its job check, and its reading of a streamed raster job) pass through the app's queue first,
+//    and a cancel or hold waits until a job let through has started (it would be undone);
 //    and a job refused because the queue is full is told so, not that another job is printing
 //    (nor a document past max-document-size that PAPPL could not read it; clientlimits.h).
 // 4. print-darkness-supported is the number of darkness levels, but PAPPL gives twice the number
@@ -150,6 +151,29 @@ void papplPrinterResume(pappl_printer_t* printer)
     if (!resumingItself())
         notePause(printer, false);
     real(printer);
+}
+
+void papplJobCancel(pappl_job_t* job)
+{
+    static const auto real = nextDefinition("papplJobCancel", &papplJobCancel);
+    if (job)
+        waitForJobStart(papplJobGetPrinter(job));
+    real(job);
+}
+
+void papplPrinterCancelAllJobs(pappl_printer_t* printer)
+{
+    static const auto real = nextDefinition("papplPrinterCancelAllJobs", &papplPrinterCancelAllJobs);
+    waitForJobStart(printer);
+    real(printer);
+}
+
+bool papplJobHold(pappl_job_t* job, const char* username, const char* until, time_t untilTime)
+{
+    static const auto real = nextDefinition("papplJobHold", &papplJobHold);
+    if (job)
+        waitForJobStart(papplJobGetPrinter(job));
+    return real(job, username, until, untilTime);
 }
 
 void _papplPrinterCheckJobs(pappl_printer_t* printer)

@@ -141,10 +141,18 @@ void forget(pappl_printer_t* printer, int id)
         starting.job = 0;
 }
 
-// PAPPL's own job thread: opens the printer, prints, ends the job.
-void* startJob(void* job)
+// PAPPL's own job thread: opens the printer, prints, ends the job. A job that is no longer
+// pending (ended or held since it was let through, which the waits of waitForJobStart leave to
+// paths PAPPL takes without those calls) is left as it is: PAPPL would mark it processing again.
+void* startJob(void* data)
 {
-    return _papplJobProcess(static_cast<pappl_job_t*>(job));
+    auto* job = static_cast<pappl_job_t*>(data);
+    if (papplJobGetState(job) == IPP_JSTATE_PENDING)
+        return _papplJobProcess(job);
+    pappl_printer_t* printer = papplJobGetPrinter(job);
+    forget(printer, papplJobGetID(job));
+    checkJobsInTurn(printer);
+    return nullptr;
 }
 
 void kick(pappl_printer_t* printer, void*)
@@ -236,6 +244,29 @@ void copyDocumentInTurn(pappl_client_t* client, pappl_job_t* job, void (*copy)(p
         usleep(100000);
     }
     copy(client, job);  // PAPPL finds no job processing, and starts this one
+}
+
+void waitForJobStart(pappl_printer_t* printer)
+{
+    if (!printer)
+        return;
+    for (;;) {
+        Starting starting;
+        {
+            std::lock_guard<std::mutex> lock(gGate);
+            auto found = gStarting.find(printer);
+            if (found == gStarting.end())
+                return;
+            starting = found->second;
+        }
+        if (!starting.job || time(nullptr) - starting.since >= kStartSeconds)
+            return;
+        pappl_job_t* job = papplPrinterFindJob(printer, starting.job);
+        ipp_jstate_t state = job ? papplJobGetState(job) : IPP_JSTATE_COMPLETED;
+        if (state != IPP_JSTATE_PENDING && state != IPP_JSTATE_HELD)
+            return;
+        usleep(2000);
+    }
 }
 
 const char* queueFullReason(pappl_client_t* client)

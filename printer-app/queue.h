@@ -39,6 +39,12 @@ void checkJobsInTurn(pappl_printer_t* printer);
 // PAPPL's reading of a job's document (`copy`), for a streamed raster job once its turn has come.
 void copyDocumentInTurn(pappl_client_t* client, pappl_job_t* job, void (*copy)(pappl_client_t*, pappl_job_t*));
 
+// Waits until the job last let through on the printer has left "pending" (PAPPL has marked it
+// processing, or it ended), at most as long as a start may take. PAPPL marks a job processing
+// without looking at its state: a cancel or hold that came between the let-through and that
+// mark would be undone, and a cancelled job printed. Called before PAPPL cancels or holds jobs.
+void waitForJobStart(pappl_printer_t* printer);
+
 // PAPPL answers a job refused at the queue's limit "Currently printing another job.": the reason
 // it gives in place of that, when the client's printer holds max-jobs jobs; null otherwise.
 const char* queueFullReason(pappl_client_t* client);

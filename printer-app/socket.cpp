@@ -139,7 +139,9 @@ void addSocketDevice()
 bool freshConnection(pappl_job_t* job, pappl_device_t* device)
 {
     Socket* s = jobSocket(job, device);
-    if (!s || !s->used)
+    // A connection stays as it is only when it is open and no job has written on it; one that
+    // the job before closed (also one cancelled before it wrote a byte) is opened again.
+    if (!s || (!s->used && s->fd >= 0))
         return true;
     if (s->fd >= 0)
         close(s->fd);

@@ -12,7 +12,7 @@
 // before anything opens or lists a device.
 void addSocketDevice();
 
-// Called as a job begins on a device: a connection a job has already used is closed and opened
+// Called as a job begins on a device: a connection a job has already used, or closed, is opened
 // again, retrying every five seconds (the printer shown offline meanwhile) until it opens or the
 // job is cancelled. Returns false when the job was cancelled first. Other devices pass as they are.
 bool freshConnection(pappl_job_t* job, pappl_device_t* device);

@@ -14,7 +14,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 
 work=$(mktemp -d /tmp/korvi-app-XXXXXX)
 app_pid= vp_pid= cupsd_pid=
-trap 'stop_pid "$app_pid"; stop_pid "$vp_pid"; stop_pid "$cupsd_pid"; rm -rf "$work"' EXIT
+trap 'stop_pid "$app_pid"; stop_pid "$vp_pid"; stop_pid "$cupsd_pid"; [ -n "${KORVI_KEEP:-}" ] || rm -rf "$work"' EXIT
 fail() {
   echo "FAIL: $*"
   cat "$work/vp.out" 2>/dev/null
@@ -221,7 +221,7 @@ paste <("$inkcover" "$work/vp/job-$pdf_job.prn" 1 "${boxes[@]}") <("$inkcover" "
   awk '{ d = $1 - $2; if (d < 0) d = -d; printf "grey %3d%%: ink %5.1f%% as PDF, %5.1f%% as PWG raster\n", (NR - 1) * 10, $1, $2; if (d > 5) bad = 1 }
        END { exit bad }' || fail "halftone: ink differs by more than 5 points"
 
-echo "--- IPP Everywhere conformance (ipptool -V 2.0 ipp-everywhere.test)"
+echo "--- IPP Everywhere conformance (ipptool -V 2.0 ipp-everywhere.test, three times)"
 # The suite and the sample files it names, made here: real ones for what a 600-dpi grey printer
 # is sent (PDF, PostScript, JPEG, 600-dpi sGray PWG raster), empty ones for the tests it skips.
 ev=$work/everywhere
@@ -255,19 +255,53 @@ done
 # - identify-actions (nothing to identify the printer with);
 # - overrides-supported (PAPPL 1.3.1 takes no page overrides, so none are claimed).
 known='uri-security-supported \(2 values\) SAME-COUNT-AS|SAME-COUNT-AS uri-security-supported|identify-actions-(default|supported)|overrides-supported'
-ipptool -I -V 2.0 -tf "$pdf" "$uri" "$ev/ipp-everywhere.test" >"$work/everywhere.txt" 2>&1 || true
-echo "$(grep -c '\[PASS\]' "$work/everywhere.txt") passed, $(grep -c '\[FAIL\]' "$work/everywhere.txt") failed, $(grep -c '\[SKIP\]' "$work/everywhere.txt") skipped"
-grep -E '\[FAIL\]|EXPECTED:' "$work/everywhere.txt"
-awk -v known="$known" '
-  /\[FAIL\]/ { name = $0; sub(/ *\[FAIL\].*/, "", name); sub(/^ +/, "", name); next }
-  /\[(PASS|SKIP)\]/ || /^"/ { name = ""; next }
-  /EXPECTED:/ && name != "" {
-    if (name == "Print-Job with job-hold-until" && $0 ~ /EXPECTED: job-state-reasons$/) next
-    if ($0 ~ known) next
-    print "unexpected: " name ": " $0; bad = 1
-  }
-  END { exit bad }' "$work/everywhere.txt" || fail "ipp-everywhere.test: unexpected failures"
-grep -q '\[PASS\]' "$work/everywhere.txt" || fail "ipp-everywhere.test did not run"
+# Three runs in a row: each with no failure beyond those, and no job of theirs ends aborted (a
+# job that printed is completed, one cancelled is canceled) or reaches the printer malformed.
+first_vp=$(($(vp_jobs) + 1))
+first_job=$(($(submit "$pdf" -d pages=1-1) + 1))
+cat >"$work/get-jobs.test" <<'TEST'
+DEFINE-DEFAULT which all
+{
+	OPERATION Get-Jobs
+	GROUP operation-attributes-tag
+	ATTR charset attributes-charset utf-8
+	ATTR naturalLanguage attributes-natural-language en
+	ATTR uri printer-uri $uri
+	ATTR keyword which-jobs $which
+	ATTR keyword requested-attributes job-id,job-state,job-state-message
+	STATUS successful-ok
+	DISPLAY job-id
+	DISPLAY job-state
+	DISPLAY job-state-message
+}
+TEST
+for run in 1 2 3; do
+  out=$work/everywhere-$run.txt
+  ipptool -I -V 2.0 -tf "$pdf" "$uri" "$ev/ipp-everywhere.test" >"$out" 2>&1 || true
+  echo "$(grep -c '\[PASS\]' "$out") passed, $(grep -c '\[FAIL\]' "$out") failed, $(grep -c '\[SKIP\]' "$out") skipped"
+  grep -E '\[FAIL\]|EXPECTED:' "$out"
+  awk -v known="$known" '
+    /\[FAIL\]/ { name = $0; sub(/ *\[FAIL\].*/, "", name); sub(/^ +/, "", name); next }
+    /\[(PASS|SKIP)\]/ || /^"/ { name = ""; next }
+    /EXPECTED:/ && name != "" {
+      if (name == "Print-Job with job-hold-until" && $0 ~ /EXPECTED: job-state-reasons$/) next
+      if ($0 ~ known) next
+      print "unexpected: " name ": " $0; bad = 1
+    }
+    END { exit bad }' "$out" || fail "ipp-everywhere.test: unexpected failures"
+  grep -q '\[PASS\]' "$out" || fail "ipp-everywhere.test did not run"
+done
+idle() { [ "$(ipptool -c -d which=not-completed "$uri" "$work/get-jobs.test" | wc -l)" -le 1 ]; }
+wait_until 1200 idle || fail "ipp-everywhere.test: jobs still not ended: $(ipptool -c -d which=not-completed "$uri" "$work/get-jobs.test")"
+ipptool -c "$uri" "$work/get-jobs.test" | awk -F, -v first="$first_job" 'NR > 1 && $1 >= first { n++; s[$2]++ }
+  $2 == "aborted" && $1 >= first { print "  aborted: job " $0 }
+  END { printf "  %d jobs of the three runs:", n; for (k in s) printf " %s %d", k, s[k]; print "" }' | tee "$work/everywhere-jobs.txt"
+grep -q 'aborted: job' "$work/everywhere-jobs.txt" && fail "ipp-everywhere.test: jobs ended aborted"
+# (A job cancelled before its first page sends no byte: an empty connection.)
+malformed=$(awk -v n="$first_vp" '/^job / { sub(":", "", $2); if ($2 + 0 >= n && $0 !~ /well-formed$/ && $3 != "0") print }' "$work/vp.out")
+[ -z "$malformed" ] || fail "ipp-everywhere.test: malformed jobs at the printer: $malformed"
+echo "  $(($(vp_jobs) - first_vp + 1)) printer connections: $(awk -v n="$first_vp" '/^job / { sub(":", "", $2); if ($2 + 0 >= n) { if ($3 == "0") e++; else w++ } }
+  END { print w + 0 " well-formed, " e + 0 " empty (cancelled before a page)" }' "$work/vp.out")"
 
 if [ -z "$valgrind" ]; then
   n=$(($(vp_jobs) + 1))
