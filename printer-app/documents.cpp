@@ -19,6 +19,7 @@
 #include "options.h"
 #include "paths.h"
 #include "printercommands.h"
+#include "rasterfile.h"
 
 namespace {
 
@@ -195,4 +196,7 @@ void addDocumentFilters(pappl_system_t* system)
     papplSystemSetMIMECallback(system, recogniseKorviStream, nullptr);
     for (const char* format : {"application/pdf", "application/postscript", "image/jpeg", "image/png"})
         papplSystemAddMIMEFilter(system, format, kKorviFormat, printDocument, nullptr);
+    // Streamed raster needs none; spooled raster (spool.h) is printed from its file.
+    for (const char* format : {"image/pwg-raster", "image/urf"})
+        papplSystemAddMIMEFilter(system, format, kKorviFormat, printRasterFile, nullptr);
 }

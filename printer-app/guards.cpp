@@ -9,7 +9,9 @@
 //    is not made (dnssd.cpp leaves it out of the TXT records, and says what else it mends there).
 // 3. Starting jobs can start one job twice (queue.h says how): PAPPL's two ways of starting a job
 //    (its job check, and its reading of a streamed raster job) pass through the app's queue first,
-//    and a cancel or hold waits until a job let through has started (it would be undone);
+//    and a cancel or hold waits until a job let through has started (it would be undone); a
+//    raster upload to a printer that is paused or holds new jobs is spooled (spool.h), and a
+//    cancel stops its spooling first;
 //    and a job refused because the queue is full is told so, not that another job is printing
 //    (nor a document past max-document-size that PAPPL could not read it; clientlimits.h).
 // 4. print-darkness-supported is the number of darkness levels, but PAPPL gives twice the number
@@ -42,6 +44,7 @@
 #include "owners.h"
 #include "paused.h"
 #include "queue.h"
+#include "spool.h"
 
 extern "C" {
 
@@ -156,14 +159,17 @@ void papplPrinterResume(pappl_printer_t* printer)
 void papplJobCancel(pappl_job_t* job)
 {
     static const auto real = nextDefinition("papplJobCancel", &papplJobCancel);
-    if (job)
+    if (job) {
+        stopSpooling(papplJobGetPrinter(job), job);
         waitForJobStart(papplJobGetPrinter(job));
+    }
     real(job);
 }
 
 void papplPrinterCancelAllJobs(pappl_printer_t* printer)
 {
     static const auto real = nextDefinition("papplPrinterCancelAllJobs", &papplPrinterCancelAllJobs);
+    stopSpooling(printer, nullptr);
     waitForJobStart(printer);
     real(printer);
 }
@@ -184,7 +190,9 @@ void _papplPrinterCheckJobs(pappl_printer_t* printer)
 void _papplJobCopyDocumentData(pappl_client_t* client, pappl_job_t* job)
 {
     static const auto real = nextDefinition("_papplJobCopyDocumentData", &_papplJobCopyDocumentData);
-    copyDocumentInTurn(client, job, [](pappl_client_t* c, pappl_job_t* j) { copyWithinLimit(c, j, real); });
+    copyDocumentInTurn(
+        client, job, [](pappl_client_t* c, pappl_job_t* j) { copyWithinLimit(c, j, real); },
+        [](pappl_client_t* c, pappl_job_t* j) { copyWithinLimit(c, j, spoolDocument); });
 }
 
 }  // extern "C"

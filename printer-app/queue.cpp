@@ -18,6 +18,7 @@
 #include <set>
 
 #include "holds.h"
+#include "spool.h"
 
 // PAPPL's job thread (exported by libpappl 1.3.1, as its job check uses it).
 extern "C" void* _papplJobProcess(pappl_job_t* job);
@@ -206,7 +207,8 @@ void checkJobsInTurn(pappl_printer_t* printer)
     pthread_detach(thread);
 }
 
-void copyDocumentInTurn(pappl_client_t* client, pappl_job_t* job, void (*copy)(pappl_client_t*, pappl_job_t*))
+void copyDocumentInTurn(pappl_client_t* client, pappl_job_t* job, void (*copy)(pappl_client_t*, pappl_job_t*),
+                        void (*spool)(pappl_client_t*, pappl_job_t*))
 {
     const char* format = papplJobGetFormat(job);
     if (!format || (strcmp(format, "image/pwg-raster") != 0 && strcmp(format, "image/urf") != 0)) {
@@ -214,6 +216,10 @@ void copyDocumentInTurn(pappl_client_t* client, pappl_job_t* job, void (*copy)(p
         return;
     }
     pappl_printer_t* printer = papplJobGetPrinter(job);
+    if (spoolsRaster(printer)) {
+        spool(client, job);
+        return;
+    }
     pappl_system_t* system = papplPrinterGetSystem(printer);
     const int id = papplJobGetID(job);
     {
@@ -225,15 +231,20 @@ void copyDocumentInTurn(pappl_client_t* client, pappl_job_t* job, void (*copy)(p
     // PAPPL has marked this one processing and it has ended.
     for (;;) {
         bool ended = papplJobGetState(job) >= IPP_JSTATE_CANCELED || !papplSystemIsRunning(system);
+        bool spooled = !ended && spoolsRaster(printer);  // paused or holding since it began to wait
         Look look = lookAt(printer);
         bool free = printerFree(look) && !look.stopped && (!look.jobs.oldest || papplJobGetID(look.jobs.oldest) > id);
         bool turn = false;
         {
             std::lock_guard<std::mutex> lock(gGate);
             std::set<int>& waiting = gWaitingStreams[printer];
-            turn = !ended && free && *waiting.begin() == id && letThrough(printer, look, id);
-            if (turn || ended)
+            turn = !ended && !spooled && free && *waiting.begin() == id && letThrough(printer, look, id);
+            if (turn || ended || spooled)
                 waiting.erase(id);
+        }
+        if (spooled) {
+            spool(client, job);
+            return;
         }
         if (ended) {
             papplClientRespondIPP(client, IPP_STATUS_ERROR_NOT_POSSIBLE, "The job ended before it could print.");

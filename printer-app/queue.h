@@ -21,8 +21,8 @@
 // Between letting a job through and its thread marking it processing, every other check finds the
 // recorded job yet to start and starts nothing; from then on it finds a job processing. So no job
 // starts twice, and none starts while another prints. A streamed raster job waits for its turn
-// (its client's upload waits with it, also while the printer is paused), is let through the same
-// way, and PAPPL then finds the printer free. No lock of the app's is held while PAPPL is called or while anyone waits.
+// (its client's upload waits with it; to a printer paused or holding new jobs it is spooled), is
+// let through the same way, and PAPPL then finds the printer free. No lock of the app's is held while PAPPL is called or while anyone waits.
 #pragma once
 
 #include <pappl/pappl.h>
@@ -36,8 +36,10 @@ void limitQueue(pappl_printer_t* printer);
 // oldest waiting job when no job prints or is starting.
 void checkJobsInTurn(pappl_printer_t* printer);
 
-// PAPPL's reading of a job's document (`copy`), for a streamed raster job once its turn has come.
-void copyDocumentInTurn(pappl_client_t* client, pappl_job_t* job, void (*copy)(pappl_client_t*, pappl_job_t*));
+// PAPPL's reading of a job's document (`copy`), for a streamed raster job once its turn has come;
+// `spool` instead when the printer is paused or holds new jobs (spool.h), also while it waits.
+void copyDocumentInTurn(pappl_client_t* client, pappl_job_t* job, void (*copy)(pappl_client_t*, pappl_job_t*),
+                        void (*spool)(pappl_client_t*, pappl_job_t*));
 
 // Waits until the job last let through on the printer has left "pending" (PAPPL has marked it
 // processing, or it ended), at most as long as a start may take. PAPPL marks a job processing
