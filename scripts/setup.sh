@@ -11,4 +11,6 @@ scripts/need.sh \
 
 build=${KORVI_BUILD_DIR:-build}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-cmake --build "$build" -j"$(nproc)"
+# KORVI_BUILD_TARGETS: only these targets (all when unset).
+# shellcheck disable=SC2086
+cmake --build "$build" -j"$(nproc)" ${KORVI_BUILD_TARGETS:+--target $KORVI_BUILD_TARGETS}

@@ -109,4 +109,9 @@ echo "  the five jobs printed at densities $densities; the slowest answer meanwh
 row "defaults changed under five jobs"
 
 stop_app TERM 10
+# An instrumented server says what it found on its standard error (app.out).
+if grep -qE 'WARNING: ThreadSanitizer|ERROR: AddressSanitizer|runtime error:' "$work/app.out"; then
+  grep -E -A30 'WARNING: ThreadSanitizer|ERROR: AddressSanitizer|runtime error:' "$work/app.out" | head -150
+  fail "the sanitizer reported the above"
+fi
 echo "PASS: the Printer Application under clients at once"
