@@ -249,7 +249,9 @@ pappl_system_t* makeSystem(int count, cups_option_t* options, void*)
     if (gServerMode && !serverSettings(count, options, port))
         return nullptr;
     const char* listen = option("listen-hostname", count, options, "localhost");
-    std::string state = gServerMode ? option("state-file", count, options, defaultStateFile().c_str()) : "";
+    // The default is found (and root's folder for it made) only when no state-file is given.
+    const char* given = gServerMode ? option("state-file", count, options, nullptr) : nullptr;
+    std::string state = !gServerMode ? "" : given ? given : defaultStateFile();
     if (gServerMode && !privateEnough(state))
         return nullptr;
     if (gServerMode && getuid() == 0)
