@@ -11,6 +11,7 @@
 #include "interpose.h"
 #include "owners.h"
 #include "peer.h"
+#include "spool.h"
 
 namespace {
 
@@ -76,7 +77,7 @@ struct Expired {
 
 void findExpired(pappl_job_t* job, void* data)
 {
-    if (heldWithoutEnd(job) && createdAnonymously(job, nullptr) &&
+    if (heldWithoutEnd(job) && !beingSpooled(job) && createdAnonymously(job, nullptr) &&
         time(nullptr) - papplJobGetTimeCreated(job) >= gLimits.holdExpirySeconds)
         static_cast<Expired*>(data)->jobs.push_back({papplPrinterGetID(papplJobGetPrinter(job)), papplJobGetID(job)});
 }

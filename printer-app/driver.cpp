@@ -148,7 +148,7 @@ void korviPrinterCreated(pappl_printer_t* printer, void*)
 
 bool jobBegins(pappl_job_t* job, pappl_device_t* device)
 {
-    saveJobStarted(job);
+    saveNow(papplPrinterGetSystem(papplJobGetPrinter(job)));
     if (!freshConnection(job, device))
         return false;
     printerReached(job);

@@ -10,8 +10,8 @@
 // 3. Starting jobs can start one job twice (queue.h says how): PAPPL's two ways of starting a job
 //    (its job check, and its reading of a streamed raster job) pass through the app's queue first,
 //    and a cancel or hold waits until a job let through has started (it would be undone); a
-//    raster upload to a printer that is paused or holds new jobs is spooled (spool.h), and a
-//    cancel stops its spooling first;
+//    raster upload to a printer that is paused or holds new jobs is spooled (spool.h), whose
+//    spooler cancels its job; and a job is cancelled once (PAPPL would list it ended twice);
 //    and a job refused because the queue is full is told so, not that another job is printing
 //    (nor a document past max-document-size that PAPPL could not read it; clientlimits.h).
 // 4. print-darkness-supported is the number of darkness levels, but PAPPL gives twice the number
@@ -25,6 +25,8 @@
 //    users' job values out of it.
 // 8. A pause lives only in the printer's state, beside PAPPL's own stops, and is lost at a
 //    restart: users' pauses and resumes are noted (paused.h).
+// 9. PAPPL saves no state when a waiting job is cancelled or held new jobs are released: the
+//    state is saved then (state.h).
 #include <avahi-client/client.h>
 #include <avahi-common/error.h>
 #include <cups/file.h>
@@ -36,6 +38,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "darkness.h"
 #include "defaults.h"
@@ -45,6 +48,7 @@
 #include "paused.h"
 #include "queue.h"
 #include "spool.h"
+#include "state.h"
 
 extern "C" {
 
@@ -159,19 +163,33 @@ void papplPrinterResume(pappl_printer_t* printer)
 void papplJobCancel(pappl_job_t* job)
 {
     static const auto real = nextDefinition("papplJobCancel", &papplJobCancel);
-    if (job) {
-        stopSpooling(papplJobGetPrinter(job), job);
-        waitForJobStart(papplJobGetPrinter(job));
-    }
-    real(job);
+    if (!job)
+        return;
+    cancelJob(job, real);
+    if (papplJobGetState(job) == IPP_JSTATE_CANCELED)
+        saveNow(papplPrinterGetSystem(papplJobGetPrinter(job)));  // one still printing is saved as it ends
 }
 
+// PAPPL's own cancels every active job in place, also one being spooled or let through to
+// start, and one it may have listed as ended already: each is cancelled as one cancel is.
 void papplPrinterCancelAllJobs(pappl_printer_t* printer)
 {
-    static const auto real = nextDefinition("papplPrinterCancelAllJobs", &papplPrinterCancelAllJobs);
-    stopSpooling(printer, nullptr);
-    waitForJobStart(printer);
-    real(printer);
+    std::vector<int> ids;
+    papplPrinterIterateActiveJobs(
+        printer, [](pappl_job_t* job, void* data) { static_cast<std::vector<int>*>(data)->push_back(papplJobGetID(job)); },
+        &ids, 1, 0);
+    for (int id : ids)
+        if (pappl_job_t* job = papplPrinterFindJob(printer, id))
+            papplJobCancel(job);
+}
+
+bool papplPrinterReleaseHeldNewJobs(pappl_printer_t* printer, const char* username)
+{
+    static const auto real = nextDefinition("papplPrinterReleaseHeldNewJobs", &papplPrinterReleaseHeldNewJobs);
+    bool released = real(printer, username);
+    if (released)
+        saveNow(papplPrinterGetSystem(printer));
+    return released;
 }
 
 bool papplJobHold(pappl_job_t* job, const char* username, const char* until, time_t untilTime)

@@ -69,7 +69,7 @@ void look(pappl_job_t* job, void* data)
     Jobs& j = *static_cast<Jobs*>(data);
     ipp_jstate_t state = papplJobGetState(job);
     j.printing = j.printing || state == IPP_JSTATE_PROCESSING;
-    if (state != IPP_JSTATE_PENDING)
+    if (state != IPP_JSTATE_PENDING || beingSpooled(job))  // a spooled one waits for its file
         return;
     if (streamed(job))
         j.streamPending = true;
@@ -253,6 +253,11 @@ void copyDocumentInTurn(pappl_client_t* client, pappl_job_t* job, void (*copy)(p
         if (turn)
             break;
         usleep(100000);
+    }
+    if (spoolsRaster(printer)) {  // paused or holding since the turn came
+        forget(printer, id);
+        spool(client, job);
+        return;
     }
     copy(client, job);  // PAPPL finds no job processing, and starts this one
 }

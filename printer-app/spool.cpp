@@ -1,8 +1,13 @@
-// Spooling a raster upload. The spooler reads in the client's thread; a cancel that comes
-// meanwhile (papplJobCancel, or every job of the printer) asks it to stop and waits until it has,
-// so that PAPPL then cancels a job that is held and has no file, and no file is submitted for a
-// job already cancelled. The records are the app's alone (under gLock, never held across a call
-// into PAPPL or a wait).
+// Spooling a raster upload, and one cancel of a job at a time.
+//
+// PAPPL spools a document into the job's own descriptor, and a cancel then only marks the job;
+// the app's spooler writes a file of its own, so PAPPL would cancel such a job outright while
+// the spooler still reads, and a submit after that would bring it back. So the spooler owns the
+// cancel of its job: a cancel that comes while it reads asks it to stop, and the spooler cancels
+// the job itself once it has answered. Two cancels of one job at once would have PAPPL list it
+// twice among the ended jobs: a cancel is let through only when no other of that job is under
+// way, and not at all for a job that has ended. The records are the app's alone, under gLock,
+// which is never held across a call into PAPPL or a wait (PAPPL's locks may be held around it).
 #include "spool.h"
 
 #include <unistd.h>
@@ -12,9 +17,12 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <set>
+#include <string>
 #include <thread>
 
 #include "paths.h"
+#include "queue.h"
 
 // PAPPL 1.3.1's own steps for a spooled document (exported by libpappl, as its IPP code uses them).
 extern "C" {
@@ -25,29 +33,31 @@ void _papplClientFlushDocumentData(pappl_client_t* client);
 
 namespace {
 
-constexpr int kStopWaitMilliseconds = 2000;  // for a spooler to see a cancel (a read at most)
+constexpr int kSubmitWaitMilliseconds = 2000;  // for a spooler past its last look to submit
 
 struct Spooling {
-    pappl_printer_t* printer = nullptr;
-    bool stop = false;        // a cancel came: read no more, submit nothing
-    bool submitting = false;  // past the last look at `stop`
+    bool stop = false;        // a cancel came: read no more, submit nothing, cancel the job
+    bool submitting = false;  // past its last look at `stop`
 };
 
 std::mutex gLock;
 std::map<pappl_job_t*, Spooling> gSpooling;
+std::set<pappl_job_t*> gCancelling;  // jobs a cancel is under way for
 
 bool stopAsked(pappl_job_t* job)
 {
     std::lock_guard<std::mutex> lock(gLock);
-    return gSpooling[job].stop;
+    auto s = gSpooling.find(job);
+    return s != gSpooling.end() && s->second.stop;
 }
 
-// Under the lock: whether the job may be submitted (no cancel came); it then may no longer stop.
+// Whether the job may be submitted: no cancel came, and none is under way. From here on a cancel
+// waits for the submit and then cancels the job as PAPPL cancels any waiting job.
 bool startSubmit(pappl_job_t* job)
 {
     std::lock_guard<std::mutex> lock(gLock);
     Spooling& s = gSpooling[job];
-    s.submitting = !s.stop;
+    s.submitting = !s.stop && !gCancelling.count(job);
     return s.submitting;
 }
 
@@ -57,9 +67,15 @@ void endSpooling(pappl_job_t* job)
     gSpooling.erase(job);
 }
 
-// Reads the rest of the document into `fd`; false on a read or write error (or a document past
-// the size limit, whose reading fails).
-bool readDocument(pappl_client_t* client, pappl_job_t* job, int fd, size_t& total)
+bool spooling(pappl_job_t* job)
+{
+    std::lock_guard<std::mutex> lock(gLock);
+    return gSpooling.count(job) != 0;
+}
+
+// Reads the rest of the document into `fd`: false on a read or write error (`failure` says
+// which), or a document past the size limit, whose reading fails. A stop asked for ends it early.
+bool readDocument(pappl_client_t* client, pappl_job_t* job, int fd, size_t& total, std::string& failure)
 {
     http_t* http = papplClientGetHTTP(client);
     char buffer[65536];
@@ -71,12 +87,16 @@ bool readDocument(pappl_client_t* client, pappl_job_t* job, int fd, size_t& tota
             ssize_t n = write(fd, buffer + done, size_t(got - done));
             if (n < 0 && errno == EINTR)
                 continue;
-            if (n < 0)
+            if (n < 0) {
+                failure = std::string("Unable to write print file: ") + strerror(errno);
                 return false;
+            }
             done += n;
         }
         total += size_t(got);
     }
+    if (got < 0)
+        failure = "Unable to read print file.";
     return got == 0;
 }
 
@@ -85,7 +105,8 @@ int compareNames(void* a, void* b, void*)
     return strcmp(static_cast<const char*>(a), static_cast<const char*>(b));
 }
 
-// The answer PAPPL gives a job it took: the job's id, state and where it is.
+// The answer PAPPL gives a job it took: its id, state and where it is. Given while the job is
+// held (before it is submitted or cancelled): nothing else changes it then.
 void answerTaken(pappl_client_t* client, pappl_job_t* job)
 {
     papplClientRespondIPP(client, IPP_STATUS_OK, nullptr);
@@ -96,6 +117,20 @@ void answerTaken(pappl_client_t* client, pappl_job_t* job)
     cupsArrayDelete(ra);
 }
 
+// The end of a spooling that submits nothing: the client answered, the job cancelled, the rest of
+// the document read and dropped (the job is not touched after its cancel).
+void dropSpooled(pappl_client_t* client, pappl_job_t* job, const std::string& failure)
+{
+    if (failure.empty()) {
+        answerTaken(client, job);
+    } else {
+        papplClientRespondIPP(client, IPP_STATUS_ERROR_INTERNAL, "%s", failure.c_str());
+        papplJobSetMessage(job, "The document was not received whole.");
+    }
+    papplJobCancel(job);
+    _papplClientFlushDocumentData(client);
+}
+
 }  // namespace
 
 bool spoolsRaster(pappl_printer_t* printer)
@@ -103,58 +138,67 @@ bool spoolsRaster(pappl_printer_t* printer)
     return papplPrinterGetState(printer) == IPP_PSTATE_STOPPED || papplPrinterIsHoldingNewJobs(printer);
 }
 
+bool beingSpooled(pappl_job_t* job)
+{
+    return spooling(job);
+}
+
 void spoolDocument(pappl_client_t* client, pappl_job_t* job)
 {
     {
         std::lock_guard<std::mutex> lock(gLock);
-        gSpooling[job].printer = papplJobGetPrinter(job);
+        gSpooling[job] = Spooling{};
+    }
+    // A cancel that came before the record was made cancelled the job outright.
+    if (papplJobGetState(job) >= IPP_JSTATE_CANCELED) {
+        endSpooling(job);
+        answerTaken(client, job);
+        _papplClientFlushDocumentData(client);
+        return;
     }
     char filename[1024];
     int fd = papplJobOpenFile(job, filename, sizeof filename, spoolDirectory().c_str(), nullptr, "w");
+    std::string failure = fd < 0 ? std::string("Unable to create print file: ") + strerror(errno) : "";
     size_t total = 0;
-    bool read = fd >= 0 && readDocument(client, job, fd, total);
-    if (fd >= 0 && close(fd) != 0)
+    bool read = fd >= 0 && readDocument(client, job, fd, total, failure);
+    if (fd >= 0 && close(fd) != 0 && read) {
+        failure = std::string("Unable to write print file: ") + strerror(errno);
         read = false;
-    if (read && startSubmit(job)) {
+    }
+    if (read && startSubmit(job) && papplJobGetState(job) < IPP_JSTATE_CANCELED) {
         papplLogJob(job, PAPPL_LOGLEVEL_INFO, "Received %lu bytes of document data, spooled.", (unsigned long)total);
+        answerTaken(client, job);
         _papplJobSubmitFile(job, filename);
         endSpooling(job);
-        answerTaken(client, job);
         return;
     }
-    bool stopped = stopAsked(job);
     endSpooling(job);
     if (fd >= 0)
         unlink(filename);
-    _papplClientFlushDocumentData(client);
-    if (stopped) {  // the cancel that stopped it cancels the job
-        answerTaken(client, job);
-        return;
-    }
-    papplClientRespondIPP(client, IPP_STATUS_ERROR_INTERNAL, fd < 0 ? "Unable to create print file: %s" : "Unable to read print file.",
-                          strerror(errno));
-    papplJobSetMessage(job, "The document was not received whole.");
-    papplJobCancel(job);
+    dropSpooled(client, job, read ? std::string() : failure);
 }
 
-void stopSpooling(pappl_printer_t* printer, pappl_job_t* job)
+void cancelJob(pappl_job_t* job, void (*cancel)(pappl_job_t*))
 {
-    auto mine = [&](const std::pair<pappl_job_t* const, Spooling>& s) { return job ? s.first == job : s.second.printer == printer; };
+    bool submitting = false;
     {
         std::lock_guard<std::mutex> lock(gLock);
-        for (auto& s : gSpooling)
-            if (mine(s) && !s.second.submitting)
-                s.second.stop = true;
-    }
-    for (int waited = 0; waited < kStopWaitMilliseconds; waited += 5) {
-        bool spooling = false;
-        {
-            std::lock_guard<std::mutex> lock(gLock);
-            for (const auto& s : gSpooling)
-                spooling = spooling || mine(s);
-        }
-        if (!spooling)
+        if (gCancelling.count(job))
+            return;  // another cancel of it is under way
+        auto s = gSpooling.find(job);
+        if (s != gSpooling.end() && !s->second.submitting) {
+            s->second.stop = true;  // its spooler cancels it
             return;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        submitting = s != gSpooling.end();
+        gCancelling.insert(job);
     }
+    for (int waited = 0; submitting && spooling(job) && waited < kSubmitWaitMilliseconds; waited += 2)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    if (papplJobGetState(job) < IPP_JSTATE_CANCELED) {
+        waitForJobStart(papplJobGetPrinter(job));
+        cancel(job);
+    }
+    std::lock_guard<std::mutex> lock(gLock);
+    gCancelling.erase(job);
 }

@@ -14,6 +14,9 @@ bool spoolsRaster(pappl_printer_t* printer);
 // the client as PAPPL answers a spooled document. A document not received whole ends the job.
 void spoolDocument(pappl_client_t* client, pappl_job_t* job);
 
-// Called before PAPPL cancels the job, or (`job` null) every job of `printer`: a job whose
-// document is being spooled stops reading and is not submitted; waits (briefly) until it has.
-void stopSpooling(pappl_printer_t* printer, pappl_job_t* job);
+// Whether the job's document is being spooled (the job is held, or released, with no file yet).
+bool beingSpooled(pappl_job_t* job);
+
+// PAPPL's cancel of a job (`cancel`), let through once: not for a job that has ended or one a
+// cancel is under way for; for a job being spooled, its spooler is asked to stop and cancels it.
+void cancelJob(pappl_job_t* job, void (*cancel)(pappl_job_t*));

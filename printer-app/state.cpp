@@ -211,7 +211,7 @@ void loadState(pappl_system_t* system, const char* stateFile)
     papplSystemSetSaveCallback(system, saveState, nullptr);
 }
 
-void saveJobStarted(pappl_job_t* job)
+void saveNow(pappl_system_t* system)
 {
-    saveState(papplPrinterGetSystem(papplJobGetPrinter(job)), nullptr);
+    saveState(system, nullptr);
 }

@@ -4,6 +4,8 @@
 # - holding new jobs, a PWG raster upload trickled over 20 s while another client asks for the
 #   printer's attributes every half second; then a PDF and an Apple raster job; released, each
 #   prints once, in the order sent;
+# - holding new jobs, uploads trickled over 10 s cancelled midway, by Cancel-Job and by
+#   Cancel-Jobs: both end cancelled and never print, released or after a restart;
 # - a job cancelled as soon as it was taken (as its device opens), then a streamed PWG job and
 #   three PDFs: the first ends cancelled, the later four complete, whole;
 # - the printer's darkness changed 50 times while five jobs print and two clients poll: each job
@@ -26,6 +28,7 @@ start_printer "$decode" "$work/vp" || fail "the virtual printer did not start"
 start_app
 "$app" add -d korvi -m korvi_laser -v "socket://127.0.0.1:$vp_port" >/dev/null || fail "add the printer"
 admin() { ipptool -q -d op="$1" "$uri" "$here/app-admin.test" || fail "$1"; }
+uploads=()
 pages_from() { awk -v n="$1" '/^job / { sub(":", "", $2); if ($2 + 0 >= n) printf "%s ", $5 }' "$work/vp.out"; }
 
 # The seconds Get-Printer-Attributes takes, to three places.
@@ -74,6 +77,36 @@ for id in $ids; do wait_job "$id"; job_state "$id" | grep -q '^completed,' || fa
 sleep 2
 [ "$(pages_from "$before")" = "1 2 3 " ] || fail "released, the printer got pages: $(pages_from "$before")"
 row "held, trickled, released: pages 1 2 3, each job once"
+
+echo "--- holding new jobs: uploads trickled over 10 s and cancelled midway (Cancel-Job, Cancel-Jobs)"
+before=$(($(vp_jobs) + 1))
+admin Hold-New-Jobs
+newest_held() { ipptool -c "$uri" get-jobs.test | awk -F, 'NR > 1 && $2 == "pending-held" { id = $1 } END { print id + 0 }'; }
+held_after() { [ "$(newest_held)" -gt "$1" ]; }
+cancelled=
+for how in job jobs; do
+  last=$(newest_held)
+  python3 "$here/trickle.py" 127.0.0.1 "$port" /ipp/print/korvi "$work/page.pwg" image/pwg-raster 10 >"$work/cancel-$how.txt" &
+  uploads+=($!)
+  wait_until 100 held_after "$last" || fail "the upload to cancel with Cancel-$how was not taken"
+  id=$(newest_held)
+  sleep 2
+  if [ $how = job ]; then
+    ipptool -q -d cancel="$id" -d skipop=1 "$uri" "$here/app-admin.test" || fail "Cancel-Job $id"
+  else
+    admin Cancel-Jobs
+  fi
+  cancelled="$cancelled $id"
+done
+wait "${uploads[@]}" || true
+for id in $cancelled; do job_state "$id" | grep -q '^canceled,' || fail "job $id, cancelled as it was spooled: $(job_state "$id")"; done
+admin Release-Held-New-Jobs
+stop_app TERM 10
+start_app
+sleep 3
+[ "$(vp_jobs)" = $((before - 1)) ] || fail "a cancelled upload printed: $(pages_from "$before")"
+for id in $cancelled; do job_state "$id" | grep -q '^canceled,' || fail "job $id after a restart: $(job_state "$id")"; done
+row "cancelled while spooled (jobs$cancelled): canceled, released and restarted, nothing printed"
 
 echo "--- a job cancelled as it starts; then a streamed PWG job and three PDFs"
 before=$(($(vp_jobs) + 1))
