@@ -10,6 +10,7 @@
 #   three PDFs: the first ends cancelled, the later four complete, whole;
 # - the printer's darkness changed 50 times while five jobs print and two clients poll: each job
 #   prints with one of the densities set, and no sanitizer in the build reports anything.
+# Timings are judged on the release build: ANSWER_SECONDS 0 (an instrumented build) judges none.
 # Runs as root in namespaces of its own (app_root.sh).
 # Usage: app_concurrency_test.sh APP KORVIDECODE PDF [ANSWER_SECONDS]
 here=$(cd "$(dirname "$0")" && pwd)
@@ -45,10 +46,12 @@ poll() {
   while [ $SECONDS -lt "$end" ]; do answer_time >>"$2"; sleep 0.5; done
 }
 slowest() { sort -n "$@" | tail -1; }
+# timely SECONDS...: each is under ANSWER_SECONDS (always, when that is 0).
+timely() { awk -v max="$answer_seconds" 'max > 0 && $1 >= max { bad = 1 } END { exit bad }' <(printf '%s\n' "$@"); }
 row() {
   local t
   t=$(answer_time)
-  awk -v t="$t" -v max="$answer_seconds" 'BEGIN { exit !(t < max) }' || fail "$1: the server took $t s to answer"
+  timely "$t" || fail "$1: the server took $t s to answer"
   echo "  $1: answered in $t s"
   next_job_prints
 }
@@ -65,8 +68,7 @@ wait "$trickle" || fail "the trickled upload: $(cat "$work/trickle.txt")"
 read -r status held <"$work/trickle.txt"
 [ "$status" = 0000 ] && [ "$held" -gt 0 ] || fail "the trickled upload was answered $status, job $held"
 echo "  the upload took, job $held; $(cat "$work"/poll-*.txt | wc -l) answers meanwhile, the slowest in $(slowest "$work"/poll-*.txt) s"
-awk -v max="$answer_seconds" '$1 >= max { bad = 1 } END { exit bad }' "$work"/poll-*.txt ||
-  fail "an answer took $(slowest "$work"/poll-*.txt) s while the upload trickled"
+timely $(cat "$work"/poll-*.txt) || fail "an answer took $(slowest "$work"/poll-*.txt) s while the upload trickled"
 ids="$held $(submit "$pdf" -d pages=1-2) $(submit "$work/doc.urf" -d filetype=image/urf)"
 sleep 3
 for id in $ids; do job_state "$id" | grep -q '^pending-held,' || fail "job $id while new jobs are held: $(job_state "$id")"; done
