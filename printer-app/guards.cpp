@@ -27,6 +27,8 @@
 //    restart: users' pauses and resumes are noted (paused.h).
 // 9. PAPPL saves no state when a waiting job is cancelled or held new jobs are released: the
 //    state is saved then (state.h).
+// 10. The server returns, and its system is deleted, while client threads still use it: the
+//    threads are counted, and ended and waited for before the system is deleted (clients.h).
 #include <avahi-client/client.h>
 #include <avahi-common/error.h>
 #include <cups/file.h>
@@ -44,6 +46,7 @@
 #include "defaults.h"
 #include "interpose.h"
 #include "clientlimits.h"
+#include "clients.h"
 #include "owners.h"
 #include "paused.h"
 #include "queue.h"
@@ -211,6 +214,28 @@ void _papplJobCopyDocumentData(pappl_client_t* client, pappl_job_t* job)
     copyDocumentInTurn(
         client, job, [](pappl_client_t* c, pappl_job_t* j) { copyWithinLimit(c, j, real); },
         [](pappl_client_t* c, pappl_job_t* j) { copyWithinLimit(c, j, spoolDocument); });
+}
+
+void* _papplClientRun(pappl_client_t* client)
+{
+    static const auto real = nextDefinition("_papplClientRun", &_papplClientRun);
+    runClient(client, real);
+    return nullptr;
+}
+
+void _papplClientDelete(pappl_client_t* client)
+{
+    static const auto real = nextDefinition("_papplClientDelete", &_papplClientDelete);
+    clientClosing(client);
+    real(client);
+}
+
+void papplSystemDelete(pappl_system_t* system)
+{
+    static const auto real = nextDefinition("papplSystemDelete", &papplSystemDelete);
+    if (system && !waitForClients(10))
+        papplLog(system, PAPPL_LOGLEVEL_WARN, "Client connections still open at shutdown.");
+    real(system);
 }
 
 }  // extern "C"

@@ -9,7 +9,10 @@
 # - a job cancelled as soon as it was taken (as its device opens), then a streamed PWG job and
 #   three PDFs: the first ends cancelled, the later four complete, whole;
 # - the printer's darkness changed 50 times while five jobs print and two clients poll: each job
-#   prints with one of the densities set, and no sanitizer in the build reports anything.
+#   prints with one of the densities set;
+# - the server stopped (SIGTERM) while two connections wait for a request and four clients ask:
+#   it stops within 10 s, and no sanitizer in the build reports anything (a client thread that
+#   outlived the server read its freed memory).
 # Timings are judged on the release build: ANSWER_SECONDS 0 (an instrumented build) judges none.
 # Runs as root in namespaces of its own (app_root.sh).
 # Usage: app_concurrency_test.sh APP KORVIDECODE PDF [ANSWER_SECONDS]
@@ -143,7 +146,17 @@ grep -q 'not one' <<<"$densities" && fail "densities: $densities"
 echo "  the five jobs printed at densities $densities; the slowest answer meanwhile $(slowest "$work"/poll-[34].txt) s"
 row "defaults changed under five jobs"
 
+echo "--- stopped while two connections wait and four clients ask"
+exec 5<>"/dev/tcp/127.0.0.1/$port" 6<>"/dev/tcp/127.0.0.1/$port"
+pollers=
+for k in 1 2 3 4; do poll 10 /dev/null 2>/dev/null & pollers="$pollers $!"; done
+sleep 1
+t0=$SECONDS
 stop_app TERM 10
+# shellcheck disable=SC2086
+kill $pollers 2>/dev/null || true; wait $pollers 2>/dev/null || true
+exec 5>&- 6>&-
+echo "  the server stopped in $((SECONDS - t0)) s"
 # An instrumented server says what it found on its standard error (app.out).
 if grep -qE 'WARNING: ThreadSanitizer|ERROR: AddressSanitizer|runtime error:' "$work/app.out"; then
   grep -E -A30 'WARNING: ThreadSanitizer|ERROR: AddressSanitizer|runtime error:' "$work/app.out" | head -150
