@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -34,7 +35,10 @@ struct InterruptedJob {
 };
 
 std::string gStateFile;
-std::mutex gSaving;  // PAPPL's main loop and job threads both save
+// PAPPL's main loop and job threads both save.
+std::atomic<unsigned long> gSaves{0};  // saves started
+std::mutex gInstalling;                // held only to rename a save into place
+unsigned long gInstalled = 0;          // the save now in place
 
 constexpr const char* kMessage = "Printing was interrupted when the server stopped; send the document again.";
 
@@ -180,11 +184,26 @@ void reportInterruptedJobs(pappl_system_t* system, const std::vector<Interrupted
     }
 }
 
+// Puts save `ticket`'s file in place of the state file, unless a later save is there already.
+bool installSave(const std::string& temporary, unsigned long ticket)
+{
+    std::lock_guard<std::mutex> lock(gInstalling);
+    if (ticket < gInstalled)
+        return unlink(temporary.c_str()) == 0;
+    if (rename(temporary.c_str(), gStateFile.c_str()) != 0)
+        return false;
+    gInstalled = ticket;
+    return true;
+}
+
+// Each save writes a file of its own, with no lock of the app's held while PAPPL writes it
+// (PAPPL takes its own); the newest save started is the one that stays.
 bool saveState(pappl_system_t* system, void*)
 {
-    std::lock_guard<std::mutex> lock(gSaving);
-    std::string temporary = gStateFile + ".new";
-    if (!papplSystemSaveState(system, temporary.c_str()) || !saveOrientationDefaults(temporary.c_str()) || chmod(temporary.c_str(), 0600) != 0 || rename(temporary.c_str(), gStateFile.c_str()) != 0) {
+    unsigned long ticket = ++gSaves;
+    std::string temporary = gStateFile + ".new" + std::to_string(ticket);
+    if (!papplSystemSaveState(system, temporary.c_str()) || !saveOrientationDefaults(temporary.c_str()) ||
+        chmod(temporary.c_str(), 0600) != 0 || !installSave(temporary, ticket)) {
         papplLog(system, PAPPL_LOGLEVEL_ERROR, "Cannot save the state to %s: %s", gStateFile.c_str(), strerror(errno));
         unlink(temporary.c_str());
         return false;
