@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "answergroups.h"
 #include "savedorientation.h"
 
 namespace {
@@ -22,12 +23,33 @@ std::map<int, ipp_orient_t> keptOrientations()
     return gOrientations;
 }
 
-// The printer a group of a Get-Printers answer describes, by its printer-id.
+pappl_printer_t* printerNamed(pappl_system_t* system, const char* name)
+{
+    struct Search {
+        const char* name;
+        pappl_printer_t* found = nullptr;
+    } search{name};
+    papplSystemIteratePrinters(
+        system,
+        [](pappl_printer_t* printer, void* data) {
+            auto& s = *static_cast<Search*>(data);
+            if (!s.found && strcmp(papplPrinterGetName(printer), s.name) == 0)
+                s.found = printer;
+        },
+        &search);
+    return search.found;
+}
+
+// The printer a group of a Get-Printers answer describes, by its printer-id or, when the client
+// did not ask for that, its printer-name.
 pappl_printer_t* printerOfGroup(pappl_system_t* system, const std::vector<ipp_attribute_t*>& group)
 {
     for (ipp_attribute_t* attr : group)
         if (strcmp(ippGetName(attr), "printer-id") == 0)
             return papplSystemFindPrinter(system, nullptr, ippGetInteger(attr, 0), nullptr);
+    for (ipp_attribute_t* attr : group)
+        if (strcmp(ippGetName(attr), "printer-name") == 0 && ippGetString(attr, 0, nullptr))
+            return printerNamed(system, ippGetString(attr, 0, nullptr));
     return nullptr;
 }
 
@@ -38,24 +60,6 @@ void showOrientation(ipp_t* response, pappl_printer_t* printer, std::vector<ipp_
     for (ipp_attribute_t*& attr : group)
         if (strcmp(ippGetName(attr), "orientation-requested-default") == 0)
             ippSetInteger(response, &attr, 0, orientationDefault(printer, ipp_orient_t(ippGetInteger(attr, 0))));
-}
-
-// The printer groups of an answer, each as its attributes.
-std::vector<std::vector<ipp_attribute_t*>> printerGroups(ipp_t* response)
-{
-    std::vector<std::vector<ipp_attribute_t*>> groups;
-    bool open = false;
-    for (ipp_attribute_t* attr = ippFirstAttribute(response); attr; attr = ippNextAttribute(response)) {
-        if (ippGetGroupTag(attr) != IPP_TAG_PRINTER || !ippGetName(attr)) {
-            open = false;
-            continue;
-        }
-        if (!open)
-            groups.emplace_back();
-        open = true;
-        groups.back().push_back(attr);
-    }
-    return groups;
 }
 
 ipp_attribute_t* lastAttribute(ipp_t* response)
@@ -73,6 +77,14 @@ void keepOrientationDefault(pappl_printer_t* printer, ipp_orient_t orientation)
     int id = papplPrinterGetID(printer);
     std::lock_guard<std::mutex> lock(gLock);
     gOrientations[id] = orientation;
+}
+
+void undoOrientationDefault(pappl_printer_t* printer, ipp_orient_t set, ipp_orient_t before)
+{
+    int id = papplPrinterGetID(printer);
+    std::lock_guard<std::mutex> lock(gLock);
+    if (auto kept = gOrientations.find(id); kept != gOrientations.end() && kept->second == set)
+        kept->second = before;
 }
 
 ipp_orient_t orientationDefault(pappl_printer_t* printer, ipp_orient_t fallback)
@@ -108,7 +120,7 @@ void showDefaults(pappl_client_t* client)
     ipp_t* response = papplClientGetResponse(client);
     if (!response || ippGetStatusCode(response) != IPP_STATUS_OK)
         return;
-    std::vector<std::vector<ipp_attribute_t*>> groups = printerGroups(response);
+    std::vector<std::vector<ipp_attribute_t*>> groups = answerGroups(response, IPP_TAG_PRINTER);
     pappl_printer_t* printer = papplClientGetPrinter(client);
     if (papplClientGetOperation(client) != IPP_OP_GET_PRINTER_ATTRIBUTES || !printer) {
         for (auto& group : groups)

@@ -11,6 +11,9 @@
 // Keeps `orientation` as the printer's default.
 void keepOrientationDefault(pappl_printer_t* printer, ipp_orient_t orientation);
 
+// Puts `before` back as the printer's default, unless a change made since replaced `set`.
+void undoOrientationDefault(pappl_printer_t* printer, ipp_orient_t set, ipp_orient_t before);
+
 // The printer's default orientation as kept here, or `fallback` when none was set since the start.
 ipp_orient_t orientationDefault(pappl_printer_t* printer, ipp_orient_t fallback);
 

@@ -106,7 +106,7 @@ bool papplPrinterSetDriverDefaults(pappl_printer_t* printer, pappl_pr_driver_dat
     keepOrientationDefault(printer, wanted.orient_default);
     if (real(printer, &wanted, numVendor, vendor))
         return true;
-    keepOrientationDefault(printer, now.orient_default);
+    undoOrientationDefault(printer, wanted.orient_default, now.orient_default);
     return false;
 }
 

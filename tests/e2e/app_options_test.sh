@@ -159,6 +159,20 @@ web_defaults() { web_form /korvi/printing "Changes saved" "$@"; }
 "$app" modify -d korvi -o orientation-requested=4 || fail "modify the default orientation"
 got=$(layout mark.pdf)
 mark tall left lower <<<"$got" || fail "the default orientation was not applied: $got"
+cat >"$work/get-printers.test" <<'TEST'
+{
+	OPERATION Get-Printers
+	GROUP operation-attributes-tag
+	ATTR charset attributes-charset utf-8
+	ATTR naturalLanguage attributes-natural-language en
+	ATTR uri system-uri $uri
+	ATTR keyword requested-attributes printer-name,orientation-requested-default
+	STATUS successful-ok
+	DISPLAY orientation-requested-default
+}
+TEST
+ipptool -t "ipp://127.0.0.1:$port/ipp/system" "$work/get-printers.test" | grep -q 'orientation-requested-default (enum) = landscape' ||
+  fail "Get-Printers (without printer-id) does not show the default orientation"
 web_defaults print-scaling=none  # PAPPL 1.3.1 takes print-scaling-default from the web form alone
 box 834 834 <<<"$(layout a3.pdf)" || fail "the default scaling was not applied"
 web_defaults print-scaling=auto
