@@ -8,7 +8,8 @@
 //   login (an auth-service does not change that: PAPPL would then demand TLS of every printer).
 // - A job is changed (cancelled, held, released, added to) by its owner (owners.h: the login, the
 //   control socket's peer, or the name a client sends from the address the job came from), or by
-//   an administrator.
+//   an administrator; a subscription is cancelled or renewed by its owner (the name it was made
+//   with) or an administrator.
 // - Everything else (web pages that change or read the server, IPP administration) is the
 //   administrator's:
 //   - on the control socket: root and the members of the administrators' group (peer.h);
@@ -136,8 +137,12 @@ bool viewerIsAdministrator(pappl_client_t* client)
 {
     if (onControlSocket(client))
         return peerIsAdmin(client);
-    if (!adminLoginConfigured(papplClientGetSystem(client)))
+    pappl_system_t* system = papplClientGetSystem(client);
+    if (!adminLoginConfigured(system))
         return isLoopback(client);
+    char cookie[65];
+    if (!papplSystemGetAuthService(system) && papplClientGetCookie(client, "auth", cookie, sizeof cookie))
+        return true;  // the web interface's login (the cookie is checked as it is read: password.cpp)
     const char* field = httpGetField(papplClientGetHTTP(client), HTTP_FIELD_AUTHORIZATION);
     return field && *field && papplClientIsAuthorized(client) == HTTP_STATUS_CONTINUE;
 }
@@ -222,7 +227,7 @@ void _papplPrinterWebHome(pappl_client_t* client, pappl_printer_t* printer)
     static const auto real = nextDefinition("_papplPrinterWebHome", &_papplPrinterWebHome);
     if (papplClientGetMethod(client) == HTTP_STATE_POST && !papplClientHTMLAuthorize(client))
         return;
-    real(client, printer);
+    showWithholding(client, printer, real);  // its job list: names and owners are private
 }
 
 bool _papplPrinterIsAuthorized(pappl_client_t* client)
@@ -237,6 +242,8 @@ bool _papplPrinterIsAuthorized(pappl_client_t* client)
     bool admin = isAdminOperation(op);
     if (!admin && job && changesJob(op))
         admin = !ownsJob(client, job);
+    if (!admin && (op == IPP_OP_CANCEL_SUBSCRIPTION || op == IPP_OP_RENEW_SUBSCRIPTION))
+        admin = changesOthersSubscription(client);
     return admin ? respondUnlessAuthorized(client, papplClientIsAuthorized(client)) : true;
 }
 

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "access.h"
+#include "answergroups.h"
+#include "interpose.h"
 #include "peer.h"
 
 namespace {
@@ -87,37 +89,104 @@ bool createdAnonymously(pappl_job_t* job, std::string* address)
     return true;
 }
 
+namespace {
+
+const char* const kSubscriptionPrivate[] = {"notify-subscriber-user-name", "notify-user-data", "notify-events",
+                                            "notify-recipient-uri", "notify-pull-method"};
+
+// One group of an answer (a job, an event, a subscription): its id and its private values.
+struct Group {
+    int id = 0;
+    std::vector<ipp_attribute_t*> values;
+};
+
+template <size_t N>
+std::vector<Group> groupsOf(ipp_t* response, ipp_tag_t tag, const char* idName, const char* const (&names)[N])
+{
+    std::vector<Group> groups;
+    for (const auto& attrs : answerGroups(response, tag)) {
+        Group& g = groups.emplace_back();
+        for (ipp_attribute_t* attr : attrs) {
+            if (strcmp(ippGetName(attr), idName) == 0)
+                g.id = ippGetInteger(attr, 0);
+            for (const char* name : names)
+                if (strcmp(ippGetName(attr), name) == 0)
+                    g.values.push_back(attr);
+        }
+    }
+    return groups;
+}
+
+bool ownsSubscription(pappl_client_t* client, int id)
+{
+    pappl_subscription_t* sub = papplSystemFindSubscription(papplClientGetSystem(client), id);
+    const char* owner = sub ? papplSubscriptionGetUsername(sub) : nullptr;
+    const char* user = requester(client);
+    return owner && user && strcmp(owner, user) == 0;
+}
+
+}  // namespace
+
+bool changesOthersSubscription(pappl_client_t* client)
+{
+    ipp_attribute_t* id = ippFindAttribute(papplClientGetRequest(client), "notify-subscription-id", IPP_TAG_INTEGER);
+    if (!id || !papplSystemFindSubscription(papplClientGetSystem(client), ippGetInteger(id, 0)))
+        return false;  // PAPPL answers that
+    return !ownsSubscription(client, ippGetInteger(id, 0));
+}
+
 void hidePrivateValues(pappl_client_t* client)
 {
     ipp_t* response = tResponse;
     if (!response || ippGetStatusCode(response) != IPP_STATUS_OK)
         return;
-    // Each job is a group of its own: its attributes, then the job-id found among them.
-    std::vector<std::pair<int, std::vector<ipp_attribute_t*>>> jobs;
-    bool open = false;
-    for (ipp_attribute_t* attr = ippFirstAttribute(response); attr; attr = ippNextAttribute(response)) {
-        if (ippGetGroupTag(attr) != IPP_TAG_JOB || !ippGetName(attr)) {
-            open = false;
-            continue;
-        }
-        if (!open)
-            jobs.push_back({0, {}});
-        open = true;
-        if (strcmp(ippGetName(attr), "job-id") == 0)
-            jobs.back().first = ippGetInteger(attr, 0);
-        for (const char* name : kPrivate)
-            if (strcmp(ippGetName(attr), name) == 0)
-                jobs.back().second.push_back(attr);
-    }
-    if (jobs.empty())
-        return;
+    ipp_op_t op = papplClientGetOperation(client);
     bool admin = viewerIsAdministrator(client);
-    pappl_job_t* asked = papplClientGetJob(client);  // Get-Job-Attributes' job, whatever it asked to see
-    for (auto& [id, values] : jobs) {
-        if (!id && asked)
-            id = papplJobGetID(asked);
-        if (!sees(client, papplClientGetPrinter(client), id, admin))
-            for (ipp_attribute_t* attr : values)
+    if (op == IPP_OP_GET_SUBSCRIPTIONS || op == IPP_OP_GET_SUBSCRIPTION_ATTRIBUTES) {
+        for (Group& g : groupsOf(response, IPP_TAG_SUBSCRIPTION, "notify-subscription-id", kSubscriptionPrivate))
+            if (!admin && !ownsSubscription(client, g.id))
+                for (ipp_attribute_t* attr : g.values)
+                    ippDeleteAttribute(response, attr);
+        return;
+    }
+    // A job's values in its own group (Get-Jobs, Get-Job-Attributes) or in an event about it.
+    bool events = op == IPP_OP_GET_NOTIFICATIONS;
+    pappl_job_t* asked = events ? nullptr : papplClientGetJob(client);  // Get-Job-Attributes' job
+    for (Group& g : groupsOf(response, events ? IPP_TAG_EVENT_NOTIFICATION : IPP_TAG_JOB,
+                             events ? "notify-job-id" : "job-id", kPrivate)) {
+        if (!g.id && asked)
+            g.id = papplJobGetID(asked);
+        if (!sees(client, papplClientGetPrinter(client), g.id, admin))
+            for (ipp_attribute_t* attr : g.values)
                 ippDeleteAttribute(response, attr);
     }
 }
+
+namespace {
+thread_local bool tWithholding = false;  // a web page for a client who is not an administrator
+constexpr char kWithheld[] = "Withheld";
+}  // namespace
+
+void showWithholding(pappl_client_t* client, pappl_printer_t* printer,
+                     void (*page)(pappl_client_t*, pappl_printer_t*))
+{
+    tWithholding = !viewerIsAdministrator(client);
+    page(client, printer);
+    tWithholding = false;
+}
+
+extern "C" {
+
+const char* papplJobGetName(pappl_job_t* job)
+{
+    static const auto real = nextDefinition("papplJobGetName", &papplJobGetName);
+    return tWithholding ? kWithheld : real(job);
+}
+
+const char* papplJobGetUsername(pappl_job_t* job)
+{
+    static const auto real = nextDefinition("papplJobGetUsername", &papplJobGetUsername);
+    return tWithholding ? kWithheld : real(job);
+}
+
+}  // extern "C"

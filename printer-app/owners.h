@@ -21,8 +21,18 @@ bool ownsJob(pappl_client_t* client, pappl_job_t* job);
 // True when `job` was made by a TCP client without a login (its address in `address`, if given).
 bool createdAnonymously(pappl_job_t* job, std::string* address);
 
-// Removes the private values of other users' jobs from the client's response.
+// True when the request names a subscription of another user's (Cancel-, Renew-Subscription).
+bool changesOthersSubscription(pappl_client_t* client);
+
+// Removes the private values of other users' jobs and subscriptions from the client's response
+// (Get-Jobs, Get-Job-Attributes, Get-Notifications' events, Get-Subscriptions and
+// Get-Subscription-Attributes).
 void hidePrivateValues(pappl_client_t* client);
+
+// Runs `page`, a web page of PAPPL's for `printer`, with every job's name and owner on it shown
+// as "Withheld" unless the client is an administrator (a web page knows no other owner).
+void showWithholding(pappl_client_t* client, pappl_printer_t* printer,
+                     void (*page)(pappl_client_t*, pappl_printer_t*));
 
 // The response PAPPL is building for this thread's client (seen as PAPPL answers).
 void noteResponse(ipp_t* response);

@@ -7,7 +7,9 @@
 # - who administers: transport (control socket as root, as a member of lpadmin, as nobody;
 #   127.0.0.1; ::1; another host) x setting (nothing, a web password, an auth-service) x
 #   operation, as README's access table says;
-# - owners: another host's job is its sender's (name and address), its names private;
+# - owners: another host's job is its sender's (name and address), its names private, in IPP
+#   answers, subscriptions' events and on the printer's web page; a subscription is changed by
+#   its owner alone;
 # - passwords: wrong ones (empty, one character off, a prefix, another) refused, slowly, from
 #   loopback and from the other host; the right one, and a hash written by version 1.5.0, let in;
 # - Host and Origin: rebound names and other sites' forms refused;
@@ -26,7 +28,7 @@ cp "$pdf" "$work/doc.pdf" && chmod 0644 "$work/doc.pdf"
 # The requests' files, where the local users the test runs ipptool as can read them (the checkout
 # may be in a folder only root may enter).
 mkdir -m 0755 "$work/tests"
-cp "$here/app-admin.test" "$here/app-names.test" "$here/app-job.test" "$work/tests/"
+cp "$here/app-admin.test" "$here/app-names.test" "$here/app-job.test" "$here/app-subscriptions.test" "$work/tests/"
 chmod 0644 "$work/tests"/*
 source=$here here=$work/tests
 chmod 0755 /run
@@ -195,7 +197,32 @@ shown() {
   if grep -q 'job-originating-user-name' <<<"$out"; then echo shown
   elif grep -q 'successful-ok' <<<"$out"; then echo hidden; else echo error; fi
 }
+subs="ipp://$server:$port/ipp/print/korvi $here/app-subscriptions.test"
+subscribe() {
+  # shellcheck disable=SC2086
+  remote env CUPS_USER="$1" ipptool -c -d subscribe=1 $subs 2>/dev/null | tail -1 | grep -E '^[0-9]+$' || true
+}
+# events USER SUB: "shown" when the events of subscription SUB, fetched by USER from the other
+# host, carry alice's job's owner, "hidden" when they tell of the job without it.
+events() {
+  local out
+  # shellcheck disable=SC2086
+  out=$(remote env CUPS_USER="$1" ipptool -tv -d events="$2" $subs 2>&1)
+  if grep -q 'job-originating-user-name' <<<"$out"; then echo shown
+  elif grep -q "notify-job-id" <<<"$out"; then echo hidden; else echo error; echo "$out" | tail -30 >&2; fi
+}
+mallory_sub=$(subscribe mallory) alice_sub=$(subscribe alice)
+[ -n "$mallory_sub" ] && [ -n "$alice_sub" ] || fail "the printer subscriptions were not made"
 job=$(held alice)
+row "alice's new job in the events of alice's subscription" shown "$(events alice "$alice_sub")"
+row "alice's new job in the events of mallory's subscription" hidden "$(events mallory "$mallory_sub")"
+# shellcheck disable=SC2086
+row "the subscribers Get-Subscriptions names to mallory" mallory "$(remote env CUPS_USER=mallory ipptool -tv -d list=1 $subs |
+  sed -n 's/.*notify-subscriber-user-name (nameWithoutLanguage) = //p' | sort -u | tr '\n' ' ' | sed 's/ $//')"
+# shellcheck disable=SC2086
+row "alice's subscription, cancelled by mallory" refused "$(status remote env CUPS_USER=mallory -- -d cancelsub="$alice_sub" $subs)"
+# shellcheck disable=SC2086
+row "alice's subscription, cancelled by alice" ok "$(status remote env CUPS_USER=alice -- -d cancelsub="$alice_sub" $subs)"
 row "alice's job, seen by alice from the host that sent it" shown "$(shown remote alice "$job")"
 row "alice's job, seen by mallory from that host" hidden "$(shown remote mallory "$job")"
 row "alice's job, its name and owner alone asked by alice" shown \
@@ -207,6 +234,17 @@ row "alice's job, cancelled by 'alice' from another address" refused \
 row "alice's job, seen by root on the control socket" shown \
   "$(ipptool -tv -d showjob="$job" "ipp://%2Frun%2Fkorvi-printer-app.sock/ipp/print/korvi" "$here/app-names.test" |
      grep -q job-originating-user-name && echo shown)"
+# listed FROM [COOKIES]: "shown" when the printer's web page, fetched from the other host (over
+# https) or this host, lists alice's job with its owner, "hidden" when it lists it withheld.
+listed() {
+  local pre=() url="http://127.0.0.1:$port" out
+  [ "$1" = remote ] && pre=(remote) url="https://$server:$port"
+  out=$("${pre[@]}" curl -sk ${2:+-b "$2"} "$url/korvi")
+  if grep -q '<td>alice</td>' <<<"$out"; then echo shown
+  elif grep -q '<td>Withheld</td><td>Withheld</td>' <<<"$out"; then echo hidden; else echo error; fi
+}
+row "alice's job on the printer's web page, from the other host" hidden "$(listed remote)"
+row "alice's job on the printer's web page, from this host (no login configured)" shown "$(listed this-host)"
 row "alice's job, cancelled by alice from the host that sent it" ok \
   "$(status remote env CUPS_USER=alice -- -d skipop=1 -d cancel="$job" "ipp://$server:$port/ipp/print/korvi" "$here/app-admin.test")"
 
@@ -233,6 +271,8 @@ for from in this-host remote; do
   done
   row "$from: login with the right password" in "$(login $from Korvi-Test-1)"
 done
+row "alice's job on the printer's web page, from the other host, logged in" shown "$(listed remote "$work/jar")"
+row "alice's job on the printer's web page, from this host, not logged in" hidden "$(listed this-host)"
 row "the failures are logged with the address" yes \
   "$(grep -q "Wrong web password from 10.77.0.2" "$work/app.log" && grep -q "Wrong web password from 127.0.0.1" "$work/app.log" && echo yes)"
 row "IPP as web-admin with a wrong password (other host)" refused \
