@@ -141,7 +141,8 @@ bool viewerIsAdministrator(pappl_client_t* client)
     if (!adminLoginConfigured(system))
         return isLoopback(client);
     char cookie[65];
-    if (!papplSystemGetAuthService(system) && papplClientGetCookie(client, "auth", cookie, sizeof cookie))
+    if (!papplSystemGetAuthService(system) && !needsTls(client) &&
+        papplClientGetCookie(client, "auth", cookie, sizeof cookie))
         return true;  // the web interface's login (the cookie is checked as it is read: password.cpp)
     const char* field = httpGetField(papplClientGetHTTP(client), HTTP_FIELD_AUTHORIZATION);
     return field && *field && papplClientIsAuthorized(client) == HTTP_STATUS_CONTINUE;

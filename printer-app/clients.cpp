@@ -7,6 +7,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <set>
 #include <utility>
 #include <vector>
 
@@ -14,23 +15,36 @@ namespace {
 
 std::mutex gMutex;
 std::condition_variable gEnded;
-int gRunning = 0;                                     // client threads inside runClient
+int gRunning = 0;                                     // clients accepted whose thread has not returned
+std::set<pappl_client_t*> gNotStarted;                // accepted, their thread not yet running
 std::vector<std::pair<pappl_client_t*, int>> gOpen;  // connections not yet closed, with their socket
+
+void ended()
+{
+    if (--gRunning == 0)
+        gEnded.notify_all();
+}
 
 }  // namespace
 
-void runClient(pappl_client_t* client, void* (*run)(pappl_client_t*))
+void clientAccepted(pappl_client_t* client)
 {
     int fd = httpGetFd(papplClientGetHTTP(client));
+    std::lock_guard<std::mutex> lock(gMutex);
+    ++gRunning;
+    gNotStarted.insert(client);
+    gOpen.emplace_back(client, fd);
+}
+
+void runClient(pappl_client_t* client, void* (*run)(pappl_client_t*))
+{
     {
         std::lock_guard<std::mutex> lock(gMutex);
-        ++gRunning;
-        gOpen.emplace_back(client, fd);
+        gNotStarted.erase(client);
     }
     run(client);  // closes the connection (clientClosing) and frees the client before it returns
     std::lock_guard<std::mutex> lock(gMutex);
-    if (--gRunning == 0)
-        gEnded.notify_all();
+    ended();
 }
 
 void clientClosing(pappl_client_t* client)
@@ -38,6 +52,8 @@ void clientClosing(pappl_client_t* client)
     std::lock_guard<std::mutex> lock(gMutex);
     gOpen.erase(std::remove_if(gOpen.begin(), gOpen.end(), [&](const auto& c) { return c.first == client; }),
                 gOpen.end());
+    if (gNotStarted.erase(client))
+        ended();  // its thread could not be started: PAPPL closes it on the accepting thread
 }
 
 bool waitForClients(int seconds)
@@ -47,5 +63,10 @@ bool waitForClients(int seconds)
     // A request being answered still gets its answer; only reading is ended.
     for (const auto& c : gOpen)
         shutdown(c.second, SHUT_RD);
+    if (gEnded.wait_for(lock, std::chrono::seconds(seconds), [] { return gRunning == 0; }))
+        return true;
+    // A client that reads no answer keeps its thread writing: both ways are ended now.
+    for (const auto& c : gOpen)
+        shutdown(c.second, SHUT_RDWR);
     return gEnded.wait_for(lock, std::chrono::seconds(seconds), [] { return gRunning == 0; });
 }

@@ -7,6 +7,10 @@
 
 #include <pappl/pappl.h>
 
+// PAPPL accepted the client's connection (on its main loop's thread, before the client's thread
+// is started): from now on it is counted.
+void clientAccepted(pappl_client_t* client);
+
 // Runs a client's connection (PAPPL's own thread function `run`) on this thread, counted.
 void runClient(pappl_client_t* client, void* (*run)(pappl_client_t*));
 
@@ -14,5 +18,6 @@ void runClient(pappl_client_t* client, void* (*run)(pappl_client_t*));
 void clientClosing(pappl_client_t* client);
 
 // Ends the reading of every client connection still open and waits, up to `seconds`, until all
-// client threads have returned. Returns whether they all did.
+// client threads have returned; then ends their connections both ways and waits as long again.
+// Returns whether they all returned.
 bool waitForClients(int seconds);

@@ -162,8 +162,11 @@ void processJobRequest(pappl_client_t* client, void (*process)(pappl_client_t*))
     process(client);
     if (op == IPP_OP_PRINT_JOB || op == IPP_OP_PRINT_URI || op == IPP_OP_CREATE_JOB)
         recordCreator(client);
-    else if (op == IPP_OP_GET_JOBS || op == IPP_OP_GET_JOB_ATTRIBUTES || op == IPP_OP_GET_NOTIFICATIONS ||
-             op == IPP_OP_GET_SUBSCRIPTIONS || op == IPP_OP_GET_SUBSCRIPTION_ATTRIBUTES)
+    if (op == IPP_OP_PRINT_JOB || op == IPP_OP_PRINT_URI || op == IPP_OP_CREATE_JOB ||
+        op == IPP_OP_CREATE_PRINTER_SUBSCRIPTIONS || op == IPP_OP_CREATE_JOB_SUBSCRIPTIONS)
+        recordSubscriptions(client);
+    if (op == IPP_OP_GET_JOBS || op == IPP_OP_GET_JOB_ATTRIBUTES || op == IPP_OP_GET_NOTIFICATIONS ||
+        op == IPP_OP_GET_SUBSCRIPTIONS || op == IPP_OP_GET_SUBSCRIPTION_ATTRIBUTES)
         hidePrivateValues(client);
     else if (op == IPP_OP_GET_PRINTER_ATTRIBUTES)
         showDefaults(client);

@@ -216,6 +216,15 @@ void _papplJobCopyDocumentData(pappl_client_t* client, pappl_job_t* job)
         [](pappl_client_t* c, pappl_job_t* j) { copyWithinLimit(c, j, spoolDocument); });
 }
 
+pappl_client_t* _papplClientCreate(pappl_system_t* system, int sock)
+{
+    static const auto real = nextDefinition("_papplClientCreate", &_papplClientCreate);
+    pappl_client_t* client = real(system, sock);
+    if (client)
+        clientAccepted(client);
+    return client;
+}
+
 void* _papplClientRun(pappl_client_t* client)
 {
     static const auto real = nextDefinition("_papplClientRun", &_papplClientRun);
@@ -233,8 +242,14 @@ void _papplClientDelete(pappl_client_t* client)
 void papplSystemDelete(pappl_system_t* system)
 {
     static const auto real = nextDefinition("papplSystemDelete", &papplSystemDelete);
-    if (system && !waitForClients(10))
-        papplLog(system, PAPPL_LOGLEVEL_WARN, "Client connections still open at shutdown.");
+    if (!system)
+        return;
+    if (!waitForClients(10)) {
+        // Freeing it would pull the system from under those threads; the process is ending.
+        papplLog(system, PAPPL_LOGLEVEL_WARN, "Client connections still open at shutdown: the system is left as it is.");
+        return;
+    }
+    saveNow(system);  // what clients changed after PAPPL's last save, while they were waited for
     real(system);
 }
 

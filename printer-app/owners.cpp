@@ -19,15 +19,25 @@ thread_local ipp_t* tResponse = nullptr;  // PAPPL serves each client on a threa
 
 std::mutex gCreatorsLock;
 std::map<std::pair<pappl_printer_t*, int>, std::string> gCreators;  // job -> address, of TCP clients without a login
+std::map<int, std::string> gSubscribers;  // subscription id -> address, of TCP clients without a login
 constexpr size_t kMaxCreators = 100000;  // past that, the oldest records go
 
 const char* const kPrivate[] = {"job-name", "job-originating-user-name", "document-name", "document-name-supplied",
                                 "job-originating-host-name"};
+// An event about a job: its names, and its text ("Job held by '...'").
+const char* const kEventPrivate[] = {"job-name", "job-originating-user-name", "notify-text"};
 
 int responseJobId()
 {
     ipp_attribute_t* id = tResponse ? ippFindAttribute(tResponse, "job-id", IPP_TAG_INTEGER) : nullptr;
     return id && ippGetStatusCode(tResponse) == IPP_STATUS_OK ? ippGetInteger(id, 0) : 0;
+}
+
+// The job's owner as PAPPL has it (not withheld, whatever page is being shown).
+const char* jobOwner(pappl_job_t* job)
+{
+    static const auto real = nextDefinition("papplJobGetUsername", &papplJobGetUsername);
+    return real(job);
 }
 
 bool sees(pappl_client_t* client, pappl_printer_t* printer, int jobId, bool admin)
@@ -66,7 +76,7 @@ void recordCreator(pappl_client_t* client)
 
 bool ownsJob(pappl_client_t* client, pappl_job_t* job)
 {
-    const char* owner = papplJobGetUsername(job);
+    const char* owner = jobOwner(job);
     const char* user = requester(client);
     if (!owner || !user || strcmp(owner, user) != 0)
         return false;
@@ -94,9 +104,11 @@ namespace {
 const char* const kSubscriptionPrivate[] = {"notify-subscriber-user-name", "notify-user-data", "notify-events",
                                             "notify-recipient-uri", "notify-pull-method"};
 
-// One group of an answer (a job, an event, a subscription): its id and its private values.
+// One group of an answer (a job, an event, a subscription): its id, its private values, and the
+// printer an event names.
 struct Group {
     int id = 0;
+    const char* printerUri = nullptr;
     std::vector<ipp_attribute_t*> values;
 };
 
@@ -109,6 +121,8 @@ std::vector<Group> groupsOf(ipp_t* response, ipp_tag_t tag, const char* idName, 
         for (ipp_attribute_t* attr : attrs) {
             if (strcmp(ippGetName(attr), idName) == 0)
                 g.id = ippGetInteger(attr, 0);
+            if (strcmp(ippGetName(attr), "notify-printer-uri") == 0)
+                g.printerUri = ippGetString(attr, 0, nullptr);
             for (const char* name : names)
                 if (strcmp(ippGetName(attr), name) == 0)
                     g.values.push_back(attr);
@@ -117,43 +131,91 @@ std::vector<Group> groupsOf(ipp_t* response, ipp_tag_t tag, const char* idName, 
     return groups;
 }
 
+// The printer an event's notify-printer-uri names (job ids are each printer's own).
+pappl_printer_t* eventPrinter(pappl_client_t* client, const char* uri)
+{
+    char scheme[32], userpass[256], host[256], resource[1024];
+    int port = 0;
+    if (!uri || httpSeparateURI(HTTP_URI_CODING_ALL, uri, scheme, sizeof scheme, userpass, sizeof userpass, host,
+                                sizeof host, &port, resource, sizeof resource) < HTTP_URI_STATUS_OK)
+        return nullptr;
+    return papplSystemFindPrinter(papplClientGetSystem(client), resource, 0, nullptr);
+}
+
+// A subscription is its maker's: by name, and for TCP clients without a login also by address.
 bool ownsSubscription(pappl_client_t* client, int id)
 {
     pappl_subscription_t* sub = papplSystemFindSubscription(papplClientGetSystem(client), id);
     const char* owner = sub ? papplSubscriptionGetUsername(sub) : nullptr;
     const char* user = requester(client);
-    return owner && user && strcmp(owner, user) == 0;
+    if (!owner || !user || strcmp(owner, user) != 0)
+        return false;
+    if (!anonymousClient(client))
+        return true;
+    std::string address = clientAddress(client);
+    std::lock_guard<std::mutex> lock(gCreatorsLock);
+    auto subscriber = gSubscribers.find(id);
+    return subscriber != gSubscribers.end() && subscriber->second == address;
+}
+
+int requestedSubscription(pappl_client_t* client)
+{
+    ipp_attribute_t* id = ippFindAttribute(papplClientGetRequest(client), "notify-subscription-id", IPP_TAG_INTEGER);
+    return id ? ippGetInteger(id, 0) : 0;
 }
 
 }  // namespace
 
-bool changesOthersSubscription(pappl_client_t* client)
+void recordSubscriptions(pappl_client_t* client)
 {
-    ipp_attribute_t* id = ippFindAttribute(papplClientGetRequest(client), "notify-subscription-id", IPP_TAG_INTEGER);
-    if (!id || !papplSystemFindSubscription(papplClientGetSystem(client), ippGetInteger(id, 0)))
-        return false;  // PAPPL answers that
-    return !ownsSubscription(client, ippGetInteger(id, 0));
+    if (!tResponse || !anonymousClient(client))
+        return;
+    std::string address = clientAddress(client);
+    for (const auto& attrs : answerGroups(tResponse, IPP_TAG_SUBSCRIPTION))
+        for (ipp_attribute_t* attr : attrs)
+            if (strcmp(ippGetName(attr), "notify-subscription-id") == 0) {
+                std::lock_guard<std::mutex> lock(gCreatorsLock);
+                if (gSubscribers.size() >= kMaxCreators)
+                    gSubscribers.erase(gSubscribers.begin());
+                gSubscribers[ippGetInteger(attr, 0)] = address;
+            }
 }
 
+bool changesOthersSubscription(pappl_client_t* client)
+{
+    int id = requestedSubscription(client);
+    if (!id || !papplSystemFindSubscription(papplClientGetSystem(client), id))
+        return false;  // PAPPL answers that
+    return !ownsSubscription(client, id);
+}
+
+// Also in an error: PAPPL keeps the events it had copied when a later subscription id is unknown.
 void hidePrivateValues(pappl_client_t* client)
 {
     ipp_t* response = tResponse;
-    if (!response || ippGetStatusCode(response) != IPP_STATUS_OK)
+    if (!response)
         return;
     ipp_op_t op = papplClientGetOperation(client);
     bool admin = viewerIsAdministrator(client);
     if (op == IPP_OP_GET_SUBSCRIPTIONS || op == IPP_OP_GET_SUBSCRIPTION_ATTRIBUTES) {
-        for (Group& g : groupsOf(response, IPP_TAG_SUBSCRIPTION, "notify-subscription-id", kSubscriptionPrivate))
+        for (Group& g : groupsOf(response, IPP_TAG_SUBSCRIPTION, "notify-subscription-id", kSubscriptionPrivate)) {
+            if (!g.id)
+                g.id = requestedSubscription(client);  // Get-Subscription-Attributes that did not ask for it
             if (!admin && !ownsSubscription(client, g.id))
+                for (ipp_attribute_t* attr : g.values)
+                    ippDeleteAttribute(response, attr);
+        }
+        return;
+    }
+    if (op == IPP_OP_GET_NOTIFICATIONS) {
+        for (Group& g : groupsOf(response, IPP_TAG_EVENT_NOTIFICATION, "notify-job-id", kEventPrivate))
+            if (g.id && !sees(client, eventPrinter(client, g.printerUri), g.id, admin))
                 for (ipp_attribute_t* attr : g.values)
                     ippDeleteAttribute(response, attr);
         return;
     }
-    // A job's values in its own group (Get-Jobs, Get-Job-Attributes) or in an event about it.
-    bool events = op == IPP_OP_GET_NOTIFICATIONS;
-    pappl_job_t* asked = events ? nullptr : papplClientGetJob(client);  // Get-Job-Attributes' job
-    for (Group& g : groupsOf(response, events ? IPP_TAG_EVENT_NOTIFICATION : IPP_TAG_JOB,
-                             events ? "notify-job-id" : "job-id", kPrivate)) {
+    pappl_job_t* asked = papplClientGetJob(client);  // Get-Job-Attributes' job, whatever it asked to see
+    for (Group& g : groupsOf(response, IPP_TAG_JOB, "job-id", kPrivate)) {
         if (!g.id && asked)
             g.id = papplJobGetID(asked);
         if (!sees(client, papplClientGetPrinter(client), g.id, admin))

@@ -21,6 +21,10 @@ bool ownsJob(pappl_client_t* client, pappl_job_t* job);
 // True when `job` was made by a TCP client without a login (its address in `address`, if given).
 bool createdAnonymously(pappl_job_t* job, std::string* address);
 
+// Remembers who made the subscriptions the client's request just made (by address, for TCP
+// clients without a login, as for jobs).
+void recordSubscriptions(pappl_client_t* client);
+
 // True when the request names a subscription of another user's (Cancel-, Renew-Subscription).
 bool changesOthersSubscription(pappl_client_t* client);
 

@@ -232,5 +232,6 @@ void loadState(pappl_system_t* system, const char* stateFile)
 
 void saveNow(pappl_system_t* system)
 {
-    saveState(system, nullptr);
+    if (!gStateFile.empty())  // only a server that loaded its state saves it
+        saveState(system, nullptr);
 }

@@ -202,13 +202,13 @@ subscribe() {
   # shellcheck disable=SC2086
   remote env CUPS_USER="$1" ipptool -c -d subscribe=1 $subs 2>/dev/null | tail -1 | grep -E '^[0-9]+$' || true
 }
-# events USER SUB: "shown" when the events of subscription SUB, fetched by USER from the other
-# host, carry alice's job's owner, "hidden" when they tell of the job without it.
+# events USER SUBS: "shown" when the events of subscriptions SUBS, fetched by USER from the other
+# host, carry alice's job's name or owner, "hidden" when they tell of the job without them.
 events() {
   local out
   # shellcheck disable=SC2086
   out=$(remote env CUPS_USER="$1" ipptool -tv -d events="$2" $subs 2>&1)
-  if grep -q 'job-originating-user-name' <<<"$out"; then echo shown
+  if grep -qE 'job-originating-user-name|job-name' <<<"$out"; then echo shown
   elif grep -q "notify-job-id" <<<"$out"; then echo hidden; else echo error; echo "$out" | tail -30 >&2; fi
 }
 mallory_sub=$(subscribe mallory) alice_sub=$(subscribe alice)
@@ -216,12 +216,16 @@ mallory_sub=$(subscribe mallory) alice_sub=$(subscribe alice)
 job=$(held alice)
 row "alice's new job in the events of alice's subscription" shown "$(events alice "$alice_sub")"
 row "alice's new job in the events of mallory's subscription" hidden "$(events mallory "$mallory_sub")"
+row "the same, with an unknown subscription after it (an error answer)" hidden "$(events mallory "$mallory_sub,999999")"
 # shellcheck disable=SC2086
 row "the subscribers Get-Subscriptions names to mallory" mallory "$(remote env CUPS_USER=mallory ipptool -tv -d list=1 $subs |
   sed -n 's/.*notify-subscriber-user-name (nameWithoutLanguage) = //p' | sort -u | tr '\n' ' ' | sed 's/ $//')"
 # shellcheck disable=SC2086
 row "alice's subscription, cancelled by mallory" refused "$(status remote env CUPS_USER=mallory -- -d cancelsub="$alice_sub" $subs)"
 # shellcheck disable=SC2086
+# shellcheck disable=SC2086
+row "alice's subscription, cancelled by 'alice' from another address" refused \
+  "$(status env CUPS_USER=alice -- -d cancelsub="$alice_sub" $subs)"
 row "alice's subscription, cancelled by alice" ok "$(status remote env CUPS_USER=alice -- -d cancelsub="$alice_sub" $subs)"
 row "alice's job, seen by alice from the host that sent it" shown "$(shown remote alice "$job")"
 row "alice's job, seen by mallory from that host" hidden "$(shown remote mallory "$job")"
