@@ -368,4 +368,5 @@ unit=$source/../../debian/korvi-printer-app.service
 if command -v systemd-analyze >/dev/null; then
   echo "  the unit: $(systemd-analyze security --offline=true --no-pager "$unit" 2>/dev/null | tail -1)"
 fi
+sanitizers_quiet
 echo "PASS: the Printer Application against an attacker"

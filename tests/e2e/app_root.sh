@@ -55,6 +55,14 @@ stop_app() {
   wait "$app_pid" 2>/dev/null || true
   app_pid=
 }
+# sanitizers_quiet: an instrumented server said nothing of what it found on its standard error
+# (app.out); fails showing it otherwise.
+sanitizers_quiet() {
+  if grep -qE 'WARNING: ThreadSanitizer|ERROR: AddressSanitizer|runtime error:' "$work/app.out"; then
+    grep -E -A30 'WARNING: ThreadSanitizer|ERROR: AddressSanitizer|runtime error:' "$work/app.out" | head -150
+    fail "the sanitizer reported the above"
+  fi
+}
 # web_form PAGE ANSWER FIELD=VALUE...: a form of the web interface's PAGE, sent as a browser sends
 # it, must answer ANSWER. PAPPL ties its form token to the name it finds for the client's
 # address, which can change from one request to the next: the form is sent up to three times.
