@@ -40,6 +40,32 @@ const char* jobOwner(pappl_job_t* job)
     return real(job);
 }
 
+// Keeps the address a TCP client without a login made something from, under `key`.
+template <typename Key>
+void rememberMaker(std::map<Key, std::string>& makers, const Key& key, const std::string& address)
+{
+    std::lock_guard<std::mutex> lock(gCreatorsLock);
+    if (makers.size() >= kMaxCreators)
+        makers.erase(makers.begin());
+    makers[key] = address;
+}
+
+// True when the client made what `owner` owns: by name, and for TCP clients without a login
+// also by the address remembered under `key`.
+template <typename Key>
+bool isMaker(pappl_client_t* client, const char* owner, const std::map<Key, std::string>& makers, const Key& key)
+{
+    const char* user = requester(client);
+    if (!owner || !user || strcmp(owner, user) != 0)
+        return false;
+    if (!anonymousClient(client))
+        return true;
+    std::string address = clientAddress(client);
+    std::lock_guard<std::mutex> lock(gCreatorsLock);
+    auto maker = makers.find(key);
+    return maker != makers.end() && maker->second == address;
+}
+
 bool sees(pappl_client_t* client, pappl_printer_t* printer, int jobId, bool admin)
 {
     if (admin)
@@ -67,25 +93,12 @@ void recordCreator(pappl_client_t* client)
     pappl_printer_t* printer = papplClientGetPrinter(client);
     if (!id || !printer || !anonymousClient(client))
         return;
-    std::string address = clientAddress(client);
-    std::lock_guard<std::mutex> lock(gCreatorsLock);
-    if (gCreators.size() >= kMaxCreators)
-        gCreators.erase(gCreators.begin());
-    gCreators[{printer, id}] = address;
+    rememberMaker(gCreators, {printer, id}, clientAddress(client));
 }
 
 bool ownsJob(pappl_client_t* client, pappl_job_t* job)
 {
-    const char* owner = jobOwner(job);
-    const char* user = requester(client);
-    if (!owner || !user || strcmp(owner, user) != 0)
-        return false;
-    if (!anonymousClient(client))
-        return true;
-    std::string address = clientAddress(client);
-    std::lock_guard<std::mutex> lock(gCreatorsLock);
-    auto creator = gCreators.find({papplJobGetPrinter(job), papplJobGetID(job)});
-    return creator != gCreators.end() && creator->second == address;
+    return isMaker(client, jobOwner(job), gCreators, std::make_pair(papplJobGetPrinter(job), papplJobGetID(job)));
 }
 
 bool createdAnonymously(pappl_job_t* job, std::string* address)
@@ -146,16 +159,7 @@ pappl_printer_t* eventPrinter(pappl_client_t* client, const char* uri)
 bool ownsSubscription(pappl_client_t* client, int id)
 {
     pappl_subscription_t* sub = papplSystemFindSubscription(papplClientGetSystem(client), id);
-    const char* owner = sub ? papplSubscriptionGetUsername(sub) : nullptr;
-    const char* user = requester(client);
-    if (!owner || !user || strcmp(owner, user) != 0)
-        return false;
-    if (!anonymousClient(client))
-        return true;
-    std::string address = clientAddress(client);
-    std::lock_guard<std::mutex> lock(gCreatorsLock);
-    auto subscriber = gSubscribers.find(id);
-    return subscriber != gSubscribers.end() && subscriber->second == address;
+    return isMaker(client, sub ? papplSubscriptionGetUsername(sub) : nullptr, gSubscribers, id);
 }
 
 int requestedSubscription(pappl_client_t* client)
@@ -173,12 +177,8 @@ void recordSubscriptions(pappl_client_t* client)
     std::string address = clientAddress(client);
     for (const auto& attrs : answerGroups(tResponse, IPP_TAG_SUBSCRIPTION))
         for (ipp_attribute_t* attr : attrs)
-            if (strcmp(ippGetName(attr), "notify-subscription-id") == 0) {
-                std::lock_guard<std::mutex> lock(gCreatorsLock);
-                if (gSubscribers.size() >= kMaxCreators)
-                    gSubscribers.erase(gSubscribers.begin());
-                gSubscribers[ippGetInteger(attr, 0)] = address;
-            }
+            if (strcmp(ippGetName(attr), "notify-subscription-id") == 0)
+                rememberMaker(gSubscribers, ippGetInteger(attr, 0), address);
 }
 
 bool changesOthersSubscription(pappl_client_t* client)
